@@ -1,0 +1,137 @@
+#include "engine/KeyboardController.h"
+
+#include <cmath>
+
+namespace moraine {
+
+KeyboardController::KeyboardController() {
+    for (int& k : voiceKey) k = -1;
+    buildEqualTemperament();
+}
+
+void KeyboardController::attach(Voice* const* voices, SharedModules* shared) {
+    for (int i = 0; i < kMaxVoices; ++i) voices_[i] = voices[i];
+    shared_ = shared;
+}
+
+void KeyboardController::buildEqualTemperament() {
+    for (int k = 0; k < 128; ++k) {
+        float f = float(13.75 * std::pow(2.0, (k - 9) / 12.0));
+        baseFrequency[k] = keyFrequency[k] = f;
+        keyVolts[k] = float(std::log(double(f / 10.0f)) / std::log(2.0));
+    }
+}
+
+bool KeyboardController::anyKeyHeld() const {
+    for (int k : keyDown)
+        if (k) return true;
+    return false;
+}
+
+// A latched interval can point past the keyboard; such keys clamp to its ends.
+float KeyboardController::voltsForKey(int key) const {
+    return keyVolts[key < 0 ? 0 : (key > 127 ? 127 : key)];
+}
+
+void KeyboardController::setLfoRepeat(Voice& v, bool on) {
+    v.link(kLinkEnvGateLfo).ramp.setNow(on ? 1.0f : 0.0f);
+}
+
+void KeyboardController::noteEvent(int key, int vel) {
+    if (key < 0 || key > 127 || !voices_[0]) return;
+    if (extraVoices == 0) twoNote(key, vel);
+    else polyphonic(key, vel);
+}
+
+void KeyboardController::twoNote(int key, int vel) {
+    Voice& v = *voices_[0];
+    keyDown[key] = vel != 0;
+    velocity[0][key] = velocity[1][key] = vel;
+    int lowest = -1, highest = -1;
+    for (int k = 0; k < 128; ++k) {
+        if (!keyDown[k]) continue;
+        if (lowest < 0) lowest = k;
+        highest = k;
+    }
+    if (lowest >= 0) {
+        if (!intervalLatchOn) {
+            if (highest != upperKey) {
+                upperKey = highest;
+                v.mods.kbdUpper.setNote(keyVolts[highest]);
+            }
+            if (lowest != lowerKey) {
+                lowerKey = lowest;
+                v.mods.kbdLower.setNote(keyVolts[lowest]);
+            }
+        } else if (lowest != lowerKey) {
+            lowerKey = lowest;
+            v.mods.kbdLower.setNote(keyVolts[lowest]);
+            upperKey = lowest + latchedInterval;
+            v.mods.kbdUpper.setNote(voltsForKey(upperKey));
+        }
+    }
+    KeyboardLfo& lfo = shared_->store->lfo;
+    if (vel != 0) {
+        anyKeyFlag = 1;
+        lastKey = key;
+        if (lowest == key && highest == key) {
+            v.mods.kbdGate.setKeyGate(true);
+            lfo.setKeyDown(1);
+            v.mods.kbdTrigger.fire();
+            if (repeatMode == 0) {
+                if (keyboardGatesEnvelopes) setLfoRepeat(v, true);
+                lfo.setPhase(0.0f);
+            }
+        } else {
+            if (keyboardTriggerMultiple) v.mods.kbdTrigger.fire();
+            if (repeatMode == 0) lfo.setPhase(0.0f);
+        }
+    } else if (key == lastKey) {
+        anyKeyFlag = 0;
+    }
+    if (lowest < 0) {
+        if (repeatMode == 0) setLfoRepeat(v, false);
+        v.mods.kbdGate.setKeyGate(false);
+        lfo.setKeyDown(0);
+    }
+}
+
+void KeyboardController::polyphonic(int key, int vel) {
+    const int count = extraVoices + 1;
+    KeyboardLfo& lfo = shared_->store->lfo;
+    if (vel == 0) {
+        for (int i = 0; i < count; ++i) {
+            if (voiceKey[i] != key) continue;
+            voices_[i]->mods.kbdGate.setKeyGate(false);
+            lfo.setKeyDown(0);
+            if (repeatMode == 0) setLfoRepeat(*voices_[i], false);
+        }
+        keyDown[key] = 0;
+        velocity[0][key] = velocity[1][key] = 0;
+        return;
+    }
+    int v = -1;
+    for (int tries = 0; tries < count; ++tries) {
+        lastVoice = (lastVoice + 1) % count;
+        int held = voiceKey[lastVoice];
+        if (held < 0 || !keyDown[held]) {
+            v = lastVoice;
+            break;
+        }
+    }
+    if (v < 0) {
+        v = lastVoice = (lastVoice + 1) % count;
+        if (repeatMode == 0) lfo.setPhase(0.0f);
+    }
+    voiceKey[v] = key;
+    Voice& voice = *voices_[v];
+    voice.mods.kbdLower.setNote(keyVolts[key]);
+    voice.mods.kbdGate.setKeyGate(true);
+    voice.mods.kbdTrigger.fire();
+    if (keyboardGatesEnvelopes && repeatMode == 0) setLfoRepeat(voice, true);
+    lfo.setKeyDown(1);
+    keyDown[key] = 1;
+    velocity[0][key] = velocity[1][key] = vel;
+}
+
+} // namespace moraine

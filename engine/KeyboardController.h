@@ -1,0 +1,54 @@
+// Turns note events into the voices' keyboard voltages, gates and triggers: the
+// two-note handler for one voice, rotation with stealing for several.
+#pragma once
+
+#include "engine/graph/Voice.h"
+
+namespace moraine {
+
+constexpr int kMaxVoices = 9;
+
+class KeyboardController {
+public:
+    KeyboardController();
+
+    void attach(Voice* const* voices, SharedModules* shared);
+
+    // velocity 0 is a note-off. Runs on the audio thread between voice ticks.
+    void noteEvent(int key, int velocity);
+
+    void setExtraVoices(int n) { extraVoices = n < 0 ? 0 : (n > 8 ? 8 : n); }
+    int voicesInUse() const { return extraVoices + 1; }
+    bool anyKeyHeld() const;
+    void clearVoiceKey(int voice) { voiceKey[voice] = -1; }
+
+    // Key tables: equal temperament until a tuning rewrites them.
+    float baseFrequency[128];
+    float keyFrequency[128];
+    float keyVolts[128];
+    void buildEqualTemperament();
+
+    int keyDown[128] = {};
+    int velocity[2][128] = {};
+    int upperKey = -1, lowerKey = -1;
+    int anyKeyFlag = 0, lastKey = -1;
+    bool intervalLatchOn = false;
+    int latchedInterval = 0;
+    int voiceKey[kMaxVoices];
+    int lastVoice = 0;
+    bool keyboardGatesEnvelopes = true;
+    bool keyboardTriggerMultiple = false;
+    int repeatMode = 1;
+    int extraVoices = 0;
+
+private:
+    void twoNote(int key, int vel);
+    void polyphonic(int key, int vel);
+    void setLfoRepeat(Voice& v, bool on);
+    float voltsForKey(int key) const;
+
+    Voice* voices_[kMaxVoices] = {};
+    SharedModules* shared_ = nullptr;
+};
+
+} // namespace moraine

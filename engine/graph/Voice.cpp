@@ -1,0 +1,496 @@
+#include "engine/graph/Voice.h"
+
+#include "engine/graph/CircuitTables.h"
+#include "engine/graph/JackTable.h"
+
+#include <cmath>
+
+namespace moraine {
+
+namespace {
+
+struct Binding {
+    void* module = nullptr;
+    SetControlFn setControl = nullptr;
+    ProcessFn process = nullptr;
+    OutputFn output = nullptr;
+    bool generator = false;
+};
+
+template <class M> M& as(void* m) { return *static_cast<M*>(m); }
+
+// Callbacks of each node type. A captureless lambda converts to the plain function
+// pointer that the node table stores.
+template <class M> Binding generatorWithControl(M* m) {
+    return {m, [](void* p, float v) { as<M>(p).setControl(v); }, nullptr,
+            [](void* p, int s) { return as<M>(p).output(s); }, true};
+}
+template <class M> Binding generatorOnly(M* m) {
+    return {m, nullptr, nullptr, [](void* p, int s) { return as<M>(p).output(s); }, true};
+}
+template <class M> Binding processorWithControl(M* m) {
+    return {m, [](void* p, float v) { as<M>(p).setControl(v); },
+            [](void* p, float x) { return as<M>(p).process(x); }, nullptr, false};
+}
+template <class M> Binding processorOnly(M* m) {
+    return {m, nullptr, [](void* p, float x) { return as<M>(p).process(x); }, nullptr, false};
+}
+Binding summing(void* m) { return {m, nullptr, nullptr, nullptr, false}; }
+
+Binding bindOwnNode(Voice& v, NodeId id) {
+    VoiceModules& m = v.mods;
+    switch (id) {
+    case kNodeOutput: return summing(&m.outputSum);
+    case kNodeVco1: return generatorWithControl(&m.vco1);
+    case kNodeVco2: return generatorWithControl(&m.vco2);
+    case kNodeVco3: return generatorWithControl(&m.vco3);
+    case kNodeVco2Pw:
+        return {&m.vco2, [](void* p, float x) { as<VcoModule>(p).setPwmControl(x); }, nullptr,
+                [](void*, int) { return 0.0f; }, true};
+    case kNodeAdsr: return generatorWithControl(&m.adsr);
+    case kNodeAr: return generatorWithControl(&m.ar);
+    case kNodeAdsrTrigger: return {&m.adsr, nullptr, nullptr, nullptr, true};
+    case kNodeArTrigger: return {&m.ar, nullptr, nullptr, nullptr, true};
+    case kNodeVcf: return processorWithControl(&m.vcf);
+    case kNodeVca:
+        return {&m.vca, [](void* p, float x) { as<VcaModule>(p).setLinearControl(x); },
+                [](void* p, float x) { return as<VcaModule>(p).process(x); }, nullptr, false};
+    case kNodeVcaExp:
+        return {&m.vca, [](void* p, float x) { as<VcaModule>(p).setExponentialControl(x); },
+                [](void* p, float x) { return as<VcaModule>(p).process(x); }, nullptr, false};
+    case kNodeRing: return processorOnly(&m.ring);
+    case kNodeRingA:
+        return {&m.ring, nullptr, [](void* p, float x) { return as<RingModulator>(p).processA(x); },
+                nullptr, false};
+    case kNodeRingB:
+        return {&m.ring, nullptr, [](void* p, float x) { return as<RingModulator>(p).processB(x); },
+                nullptr, false};
+    case kNodeMixer:
+    case kNodeInsert1:
+    case kNodeInsert2:
+    case kNodeMultiple: return summing(nullptr);
+    case kNodeSwitchA:
+        return {&m.eswitch, nullptr,
+                [](void* p, float x) { return as<ElectronicSwitch>(p).processA(x); }, nullptr,
+                false};
+    case kNodeSwitchB:
+        return {&m.eswitch, nullptr,
+                [](void* p, float x) { return as<ElectronicSwitch>(p).processB(x); }, nullptr,
+                false};
+    case kNodeSwitchC:
+        return {&m.eswitch, [](void* p, float x) { as<ElectronicSwitch>(p).setControlC(x); },
+                [](void* p, float x) { return as<ElectronicSwitch>(p).processC(x); }, nullptr,
+                false};
+    case kNodeEnvFollower: return processorOnly(&m.follower);
+    case kNodeKbdLower: return generatorWithControl(&m.kbdLower);
+    case kNodeKbdUpper: return generatorWithControl(&m.kbdUpper);
+    case kNodeKbdGate: return generatorWithControl(&m.kbdGate);
+    case kNodeEnvGate: return generatorWithControl(&m.envGate);
+    case kNodeKbdTrigger: return generatorOnly(&m.kbdTrigger);
+    case kNodeInverter1: return processorOnly(&m.inverter1);
+    case kNodeInverter2: return processorOnly(&m.inverter2);
+    case kNodeLag: return processorOnly(&m.lag);
+    case kNodeSampleHold: return processorWithControl(&m.sampleHold);
+    default: return {};
+    }
+}
+
+Binding bindSharedNode(SharedModules::Store& s, NodeId id) {
+    switch (id) {
+    case kNodeKbdLfo: return generatorOnly(&s.lfo);
+    case kNodePlus10: return generatorOnly(&s.plusCell);
+    case kNodeMinus10: return generatorOnly(&s.minusCell);
+    case kNodeZero: return generatorOnly(&s.zeroCell);
+    case kNodeAudioIn1: return generatorOnly(&s.audio1);
+    case kNodeAudioIn2: return generatorOnly(&s.audio2);
+    case kNodePan: return summing(&s.panControl);
+    case kNodeNoise: return generatorOnly(&s.noiseGen);
+    case kNodeClock: return generatorOnly(&s.internalClock);
+    case kNodeReverb: return generatorOnly(&s.reverbModule);
+    case kNodeLeftInput: return summing(&s.leftCell);
+    case kNodeRightInput: return summing(&s.rightCell);
+    default: return {};
+    }
+}
+
+ModuleNode*& sharedSlot(SharedModules& shared, NodeId id) {
+    switch (id) {
+    case kNodeNoise: return shared.noise;
+    case kNodeClock: return shared.clock;
+    case kNodeAudioIn1: return shared.audioIn1;
+    case kNodeAudioIn2: return shared.audioIn2;
+    case kNodePan: return shared.pan;
+    case kNodeKbdLfo: return shared.keyboardLfo;
+    case kNodeReverb: return shared.reverb;
+    case kNodePlus10: return shared.plus10;
+    case kNodeMinus10: return shared.minus10;
+    case kNodeZero: return shared.zero;
+    case kNodeLeftInput: return shared.leftInput;
+    default: return shared.rightInput;
+    }
+}
+
+void createSharedModules(SharedModules& shared, int sampleRate) {
+    shared.store = new SharedModules::Store();
+    SharedModules::Store& s = *shared.store;
+    s.noiseGen.setSampleRate(sampleRate);
+    s.internalClock.setSampleRate(sampleRate);
+    s.internalClock.setPeriod(0.5f);
+    s.lfo.setSampleRate(sampleRate);
+    s.reverbModule.setSampleRate(sampleRate);
+    for (int i = 0; i < 12; ++i) {
+        NodeId id = kSharedBuildOrder[i];
+        ModuleNode& n = s.nodes[i];
+        n.index = i;
+        n.typeId = kNodeSpecs[id].typeId;
+        n.name = kNodeSpecs[id].name;
+        n.module = bindSharedNode(s, id).module;
+        sharedSlot(shared, id) = &n;
+    }
+}
+
+void setNodeEntry(Voice& v, NodeId id, const Binding& b) {
+    NodeTable& t = v.table;
+    t.evaluated[id] = t.visiting[id] = 0;
+    t.generator[id] = b.generator;
+    t.typeId[id] = kNodeSpecs[id].typeId;
+    t.cached[id] = t.lastControl[id] = 0.0f;
+    t.node[id] = &v.nodes[id];
+    t.module[id] = b.module;
+    t.setControl[id] = b.setControl;
+    t.process[id] = b.process;
+    t.output[id] = b.output;
+}
+
+bool rampFinished(const ParamRamp& r) {
+    float inc = r.increment;
+    return std::fabs(inc) < kOffThreshold || (inc > 0 && r.current > r.target) ||
+           (inc < 0 && r.current < r.target);
+}
+
+} // namespace
+
+SharedModules::~SharedModules() { delete store; }
+
+void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
+    v.sampleRate = sampleRate;
+    v.rampRate = float(sampleRate) / 4000.0f;
+    v.shared = &shared;
+    bool firstBuild = shared.empty();
+    if (firstBuild) createSharedModules(shared, sampleRate);
+
+    v.mods.vco1.kind = 1;
+    v.mods.vco2.kind = 2;
+    v.mods.vco3.kind = 3;
+    setVoiceSampleRate(v, sampleRate, false);
+
+    // Own nodes, then the proxies of the shared modules.
+    for (int i = 0; i < kNodeCount; ++i) {
+        NodeId id = NodeId(i);
+        ModuleNode& n = v.nodes[i];
+        n.index = i;
+        n.typeId = kNodeSpecs[i].typeId;
+        n.name = kNodeSpecs[i].name;
+        n.controlCount = n.signalCount = 0;
+        Binding b = i < kOwnNodeCount ? bindOwnNode(v, id) : bindSharedNode(*shared.store, id);
+        n.module = b.module;
+        setNodeEntry(v, id, b);
+    }
+    v.ownNodeCount = kOwnNodeCount;
+    v.nodeCount = kNodeCount;
+
+    v.rampList = nullptr;
+    v.linkList = nullptr;
+    for (const LinkSpec& spec : kLinkSpecs) {
+        Link& l = v.links[spec.id];
+        float level = std::isfinite(spec.level) ? spec.level : 0.0f;
+        l.ramp.current = l.ramp.target = level;
+        l.ramp.off = std::fabs(level) < kOffThreshold;
+        l.ramp.increment = 0.0f;
+        l.ramp.settled = 0;
+        l.ramp.nextRamp = v.rampList;
+        v.rampList = &l.ramp;
+        l.jackCode = spec.code;
+        l.normalSource = &v.nodes[spec.source];
+        l.normalSelector = spec.selector;
+        l.normalAuxiliary = 0;
+        l.restore();
+        ModuleNode& into = v.nodes[spec.into];
+        if (spec.control) into.controlLinks[into.controlCount++] = &l;
+        else into.signalLinks[into.signalCount++] = &l;
+        l.nextLink = v.linkList;
+        v.linkList = &l;
+    }
+
+    v.jackList = nullptr;
+    for (int i = 0; i < kOutputJackCount; ++i) {
+        OutputJack& j = v.outputJacks[i];
+        j.source = &v.nodes[kOutputJackSpecs[i].node];
+        j.selector = kOutputJackSpecs[i].selector;
+        j.auxiliary = 0;
+        j.code = kOutputJackSpecs[i].code;
+        j.next = v.jackList;
+        v.jackList = &j;
+    }
+}
+
+void setVoiceSampleRate(Voice& v, int sampleRate, bool ownsShared) {
+    v.sampleRate = sampleRate;
+    VoiceModules& m = v.mods;
+    m.vco1.setSampleRate(sampleRate);
+    m.vco2.setSampleRate(sampleRate);
+    m.vco3.setSampleRate(sampleRate);
+    m.vcf.setSampleRate(sampleRate);
+    m.adsr.setSampleRate(sampleRate);
+    m.ar.setSampleRate(sampleRate);
+    m.ring.setSampleRate(sampleRate);
+    m.lag.setSampleRate(sampleRate);
+    if (ownsShared && v.shared && v.shared->store) {
+        SharedModules::Store& s = *v.shared->store;
+        s.noiseGen.setSampleRate(sampleRate);
+        s.internalClock.setSampleRate(sampleRate);
+        s.lfo.setSampleRate(sampleRate);
+        s.reverbModule.setSampleRate(sampleRate);
+    }
+}
+
+void setRampTargetAndIncrement(Voice& v, ParamRamp& r, float target, float increment) {
+    // A target that is not finite settles at 0 on the next advance.
+    if (!std::isfinite(target) || !std::isfinite(increment)) {
+        target = 0.0f;
+        increment = 0.0f;
+    }
+    r.target = target;
+    r.increment = increment;
+    if (r.settled) {
+        r.settled = 0;
+        r.nextRamp = v.rampList;
+        v.rampList = &r;
+    }
+}
+
+void setRampTarget(Voice& v, ParamRamp& r, float target) {
+    float increment = (target - r.current) * v.rampRate / float(v.sampleRate);
+    setRampTargetAndIncrement(v, r, target, increment);
+}
+
+void advanceRamps(Voice& v) {
+    ParamRamp** link = &v.rampList;
+    while (ParamRamp* r = *link) {
+        r->current = normalOrZero(r->current + r->increment);
+        r->off = std::fabs(r->current) < kOffThreshold;
+        if (rampFinished(*r)) {
+            r->current = normalOrZero(r->target);
+            r->off = std::fabs(r->current) < kOffThreshold;
+            r->settled = 1;
+            *link = r->nextRamp;
+            r->nextRamp = nullptr;
+        } else {
+            link = &r->nextRamp;
+        }
+    }
+}
+
+float evaluateLink(Voice& v, const Link& l) {
+    NodeTable& t = v.table;
+    const ModuleNode* src = l.source;
+    const int s = src->index;
+    float value = 0.0f;
+    if (OutputFn out = t.output[s]) {
+        value = out(t.module[s], l.selector);
+        if (src->controlCount == 0) return l.ramp.current * normalOrZero(value);
+    }
+    if (t.visiting[s] || t.evaluated[s]) {
+        // Feedback or a second reader in this sample: generators are read afresh,
+        // everything else gives the value cached for this (or, in a loop, the last) sample.
+        if (!t.generator[s]) return t.cached[s] * l.ramp.current;
+        return l.ramp.current * normalOrZero(value);
+    }
+    t.visiting[s] = 1;
+    float control = 0.0f;
+    for (int i = 0; i < src->controlCount; ++i) {
+        const Link* in = src->controlLinks[i];
+        if (!in->ramp.off) control += evaluateLink(v, *in);
+    }
+    float signal = value;
+    for (int i = 0; i < src->signalCount; ++i) {
+        const Link* in = src->signalLinks[i];
+        if (!in->ramp.off) signal += evaluateLink(v, *in);
+    }
+    t.visiting[s] = 0;
+    if (std::fabs(control - t.lastControl[s]) > kOffThreshold) {
+        if (SetControlFn set = t.setControl[s]) set(t.module[s], control);
+        t.lastControl[s] = control;
+    }
+    float result = t.process[s] ? t.process[s](t.module[s], signal) : signal;
+    t.evaluated[s] = 1;
+    result = normalOrZero(result);
+    if (std::fabs(result) > 1000.0f) {
+        t.cached[s] = 0.0f;
+        return 0.0f;
+    }
+    t.cached[s] = result;
+    return l.ramp.current * result;
+}
+
+void stepVoiceModules(Voice& v) {
+    for (int i = 0; i < kNodeCount; ++i) v.table.evaluated[i] = 0;
+    VoiceModules& m = v.mods;
+    m.vco1.step();
+    m.vco2.step();
+    m.vco3.step();
+    m.vcf.stepPending();
+    m.ar.step();
+    m.adsr.step();
+    m.kbdTrigger.tick();
+}
+
+float voiceTick(Voice& v) {
+    advanceRamps(v);
+    const Link& out = *v.nodes[kNodeOutput].signalLinks[0];
+    float voiceOut = evaluateLink(v, out);
+
+    SharedModules::Store& s = *v.shared->store;
+    const Link& send = *v.nodes[kNodeReverb].signalLinks[0];
+    s.reverbModule.addSend(send.source == out.source ? voiceOut : evaluateLink(v, send));
+
+    const ModuleNode* zero = &v.nodes[kNodeZero];
+    const Link& left = *v.nodes[kNodeLeftInput].signalLinks[0];
+    if (left.source != zero) s.leftCell += 0.1f * evaluateLink(v, left);
+    const Link& right = *v.nodes[kNodeRightInput].signalLinks[0];
+    if (right.source != zero) s.rightCell += 0.1f * evaluateLink(v, right);
+    return voiceOut;
+}
+
+// ---- cords ----
+
+namespace {
+
+bool namesLinks(const Voice& v, FourCC code) {
+    if (code == 0) return false;
+    for (const Link* l = v.linkList; l; l = l->nextLink)
+        if (l->jackCode == code) return true;
+    return false;
+}
+
+const OutputJack* findOutputJack(const Voice& v, FourCC code) {
+    if (code == 0) return nullptr;
+    // The list is newest first; the first jack created with a code is the one meant.
+    const OutputJack* found = nullptr;
+    for (const OutputJack* j = v.jackList; j; j = j->next)
+        if (j->code == code) found = j;
+    return found;
+}
+
+void restoreLinks(Voice& v, FourCC code) {
+    if (code == 0) return;
+    for (Link* l = v.linkList; l; l = l->nextLink)
+        if (l->jackCode == code) l->restore();
+}
+
+void plugLinks(Voice& v, FourCC inputCode, const OutputJack& from) {
+    for (Link* l = v.linkList; l; l = l->nextLink) {
+        if (l->jackCode != inputCode) continue;
+        l->source = from.source;
+        l->selector = from.selector;
+        l->auxiliary = from.auxiliary;
+    }
+}
+
+void removeInsert(Voice& v, int& active, LinkId mixerLink, LinkId insertLink) {
+    active = 0;
+    Link& mixer = v.link(mixerLink);
+    const Link& insert = v.link(insertLink);
+    if (mixer.ramp.current != insert.ramp.current) setRampTarget(v, mixer.ramp, insert.ramp.current);
+}
+
+void applyCordEffects(Voice& v, FourCC inputEnd, FourCC outputEnd) {
+    const FourCC kSwitchC = fourcc("pl51");
+    if (outputEnd == kSwitchC || inputEnd == kSwitchC) {
+        bool toC = outputEnd == kSwitchC; // A and B feed C
+        setRampTarget(v, v.link(kLinkSwitchCFromA).ramp, toC ? 1.0f : 0.0f);
+        setRampTarget(v, v.link(kLinkSwitchCFromB).ramp, toC ? 1.0f : 0.0f);
+        setRampTarget(v, v.link(kLinkSwitchAFromC).ramp, toC ? 0.0f : 1.0f);
+        setRampTarget(v, v.link(kLinkSwitchBFromC).ramp, toC ? 0.0f : 1.0f);
+        v.mods.eswitch.setDirection(toC ? 1 : 2);
+    }
+    auto either = [&](const char(&code)[5]) {
+        return inputEnd == fourcc(code) || outputEnd == fourcc(code);
+    };
+    if (either("pl69")) {
+        v.vcfInsertActive = 1;
+        setRampTarget(v, v.link(kLinkMixerVcf).ramp, 0.0f);
+    }
+    if (either("pl70")) {
+        v.vcaInsertActive = 1;
+        setRampTarget(v, v.link(kLinkMixerVca).ramp, 0.0f);
+    }
+    if (either("pl24")) setRampTarget(v, v.link(kLinkKbdGateExt).ramp, 1.0f);
+}
+
+bool applyCord(Voice& v, FourCC a, FourCC b) {
+    const FourCC kInsertVcf = fourcc("pl69"), kInsertVca = fourcc("pl70");
+    const FourCC kGate = fourcc("pl24");
+    bool aLinks = namesLinks(v, a), bLinks = namesLinks(v, b);
+
+    if (aLinks && bLinks) {
+        if (isBidirectionalJack(a)) {
+            restoreLinks(v, a);
+            aLinks = false;
+        } else if (isBidirectionalJack(b)) {
+            restoreLinks(v, b);
+            bLinks = false;
+        }
+    }
+
+    if (a == 0 || b == 0) {
+        FourCC other = a == 0 ? b : a;
+        if (other == kInsertVcf) removeInsert(v, v.vcfInsertActive, kLinkMixerVcf, kLinkInsert1Vcf);
+        else if (other == kInsertVca)
+            removeInsert(v, v.vcaInsertActive, kLinkMixerVca, kLinkInsert2Vca);
+        else if (other == kGate) setRampTarget(v, v.link(kLinkKbdGateExt).ramp, 0.0f);
+        restoreLinks(v, other);
+        return false;
+    }
+
+    if (aLinks) {
+        if (const OutputJack* out = findOutputJack(v, b)) {
+            applyCordEffects(v, a, b);
+            plugLinks(v, a, *out);
+            return true;
+        }
+    }
+    if (bLinks) {
+        if (const OutputJack* out = findOutputJack(v, a)) {
+            applyCordEffects(v, b, a);
+            plugLinks(v, b, *out);
+            return true;
+        }
+    }
+    restoreLinks(v, a);
+    restoreLinks(v, b);
+    return false;
+}
+
+} // namespace
+
+bool reconnect(Voice& v, FourCC a, FourCC b) {
+    bool applied = applyCord(v, a, b);
+    // A cord into an oscillator's keyboard input opens that input; without one, an
+    // oscillator in its low range keeps the keyboard away.
+    struct KeyboardInput {
+        FourCC code;
+        LinkId link;
+        const VcoModule* vco;
+    } const inputs[3] = {{fourcc("plg5"), kLinkVco1Kbd, &v.mods.vco1},
+                         {fourcc("plg8"), kLinkVco2Kbd, &v.mods.vco2},
+                         {fourcc("pl13"), kLinkVco3Kbd, &v.mods.vco3}};
+    for (const KeyboardInput& in : inputs) {
+        if (a != in.code && b != in.code) continue;
+        if (applied) setRampTarget(v, v.link(in.link).ramp, 1.0f);
+        else if (in.vco->range == 2) setRampTarget(v, v.link(in.link).ramp, 0.0f);
+    }
+    return applied;
+}
+
+} // namespace moraine

@@ -1,0 +1,162 @@
+// The plug-in object: the whole synthesizer behind the host's VST 2 interface.
+#pragma once
+
+#include "engine/KeyboardController.h"
+#include "engine/graph/Voice.h"
+#include "plugin/ControlQueue.h"
+#include "plugin/MidiQueue.h"
+#include "plugin/ParameterTable.h"
+#include "platform/vst2/AudioEffectX.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace moraine {
+
+class Moraine_VST;
+
+// A patch waiting to be applied. The patch store fills this seam; until then a change
+// applies a set of engine values.
+class PendingPatch {
+public:
+    virtual ~PendingPatch() = default;
+    // Runs on the caller's thread once the output has faded out (or at once).
+    virtual void apply(Moraine_VST& plugin) = 0;
+};
+
+class Moraine_VST : public AudioEffectX {
+public:
+    explicit Moraine_VST(audioMasterCallback audioMaster);
+    ~Moraine_VST() override;
+
+    // Host interface
+    void suspend() override;
+    void setSampleRate(float rate) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
+    void processDoubleReplacing(double**, double**, VstInt32) override {}
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getProgramName(char* name) override;
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+    VstInt32 processEvents(VstEvents* events) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return 1400; }
+    VstInt32 canDo(char* text) override;
+
+    // The synthesizer's own operations, after those of the host interface.
+    virtual void render(float** inputs, float** outputs, VstInt32 frames);
+    virtual void midiController(int channel, int controller, int value, int deltaFrames);
+    virtual void pitchBend(int channel, int lsb, int msb, int deltaFrames);
+    virtual void channelPressure(int channel, int value, int deltaFrames);
+    virtual void programChange(int channel, int program);
+    virtual void polyphonicPressure(int channel, int note, int value, int deltaFrames);
+
+    // A note from anywhere: played at once on the audio thread, queued from others.
+    void note(int key, int velocity);
+
+    // Parameters in engine units.
+    float engineValue(int index) const;
+    void setFromEngineValue(int index, float v);
+    void setFromEngineValueAutomated(int index, float v);
+
+    // Fades out, applies `patch` and fades back in. With `wait` the caller sleeps until
+    // the audio thread has faded out (about 5 s at most). The object does not take
+    // ownership; the patch must outlive the call.
+    void beginPatchChange(PendingPatch* patch, bool wait);
+
+    // Read by the panel.
+    float leftMeter() const { return meterLeft_.load(std::memory_order_relaxed); }
+    float rightMeter() const { return meterRight_.load(std::memory_order_relaxed); }
+    float midiActivity() const { return midiActivity_.load(std::memory_order_relaxed); }
+    float lastControllerMessage() const { return lastController_.load(std::memory_order_relaxed); }
+    float renderTime() const { return renderTime_.load(std::memory_order_relaxed); }
+    float lastBlockFrames() const { return lastBlockFrames_.load(std::memory_order_relaxed); }
+    float fadeGain() const { return fadeGain_.load(std::memory_order_relaxed); }
+    bool isReady() const { return ready_.load(std::memory_order_acquire); }
+    int extraVoiceCount() const { return extraVoices_; }
+    float masterVolume() const { return masterVolume_.load(std::memory_order_relaxed); }
+
+    // For tests and tools running without an audio thread: applies what the host's and
+    // the editor's threads have handed over. Must not run concurrently with render.
+    void applyPendingControl();
+
+    // Engine access for tests and the panel's read-only views. Audio-thread data.
+    Voice& voice(int i) { return *voices_[i]; }
+    SharedModules& shared() { return shared_; }
+    KeyboardController& keyboard() { return keyboard_; }
+
+protected:
+    bool constructed() const { return constructedOk_; }
+
+private:
+    void applyParameter(int index, float v);
+    void applyVoiceParameter(Voice& voice, int index, float v);
+    void applyGateSource(Voice& voice, float v);
+    void applyRepeatMode(Voice& voice);
+    void applyKeyboardSwitch(Voice& voice, int oscillator, float v);
+    void applyMixerLevel(Voice& voice, bool vca, float v);
+    void resyncAll();
+    void handleCommand(const ControlCommand& c);
+    void post(const ControlCommand& c);
+    bool onAudioThread() const;
+    void dispatchMidi(int frame);
+    void renderSilence(float** outputs, VstInt32 frames);
+    void fadeLinksOut();
+
+    // Engine values (the host's and the editor's threads write them, everyone reads).
+    std::unique_ptr<std::atomic<float>[]> values_;
+    std::atomic<float> masterVolume_{1.0f};
+    std::atomic<int> silence_{0};
+    std::atomic<bool> ready_{false};
+    bool constructedOk_ = false;
+
+    // Audio-thread state.
+    int extraVoices_ = 0;
+    int internalClockSync_ = 0, internalClockPulses_ = 24;
+    int lfoSync_ = 0, lfoPulses_ = 24;
+    float clockFactor_ = 1.0f, lfoFactor_ = 1.0f;
+    float clockBeatOffset_ = 0.0f, lfoBeatOffset_ = 0.0f;
+    float dcR_ = 0.0f;
+    float dcX1_[2] = {}, dcY1_[2] = {};
+    int midiHold_ = 0;
+
+    std::atomic<float> meterLeft_{0.0f}, meterRight_{0.0f};
+    std::atomic<float> midiActivity_{0.0f}, lastController_{0.0f};
+    std::atomic<float> renderTime_{0.0f}, lastBlockFrames_{512.0f};
+
+    SharedModules shared_;
+    std::unique_ptr<Voice> voices_[kMaxVoices];
+    KeyboardController keyboard_;
+    MidiQueue midi_;
+    ControlQueue control_;
+    std::atomic<bool> resyncRequested_{false};
+
+    // Held-note velocities to restart after a patch change (editor thread).
+    int retriggerVelocity_[128] = {};
+    std::atomic<int> noteHeld_[128] = {};
+
+    // Patch-change hand-shake.
+    std::atomic<PendingPatch*> pendingPatch_{nullptr};
+    std::atomic<float> fadeGain_{1.0f};
+    std::atomic<bool> fadedOut_{false};
+
+    std::string currentName_ = "Default";
+    std::string chunk_;
+};
+
+// The class the entry point creates: the synthesizer plus its editor window.
+class Moraine_VSTEdit : public Moraine_VST {
+public:
+    explicit Moraine_VSTEdit(audioMasterCallback audioMaster);
+    ~Moraine_VSTEdit() override;
+    void setParameter(VstInt32 index, float value) override;
+};
+
+} // namespace moraine
