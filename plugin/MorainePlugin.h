@@ -82,6 +82,9 @@ public:
     bool isReady() const { return ready_.load(std::memory_order_acquire); }
     int extraVoiceCount() const { return extraVoices_; }
     float masterVolume() const { return masterVolume_.load(std::memory_order_relaxed); }
+    bool noteHeld(int key) const;
+    bool patchPending() const { return pendingPatch_.load(std::memory_order_acquire) != nullptr; }
+    const std::string& dataFolder() const { return dataFolder_; }
 
     // For tests and tools running without an audio thread: applies what the host's and
     // the editor's threads have handed over. Must not run concurrently with render.
@@ -109,6 +112,11 @@ private:
     void dispatchMidi(int frame);
     void renderSilence(float** outputs, VstInt32 frames);
     void fadeLinksOut();
+    void drainControl();
+    void applyFade(float** outputs, VstInt32 frames, bool pending);
+    void updateActivity();
+    void playNote(int key, int velocity);
+    friend class AudioThreadScope;
 
     // Engine values (the host's and the editor's threads write them, everyone reads).
     std::unique_ptr<std::atomic<float>[]> values_;
@@ -138,9 +146,12 @@ private:
     ControlQueue control_;
     std::atomic<bool> resyncRequested_{false};
 
-    // Held-note velocities to restart after a patch change (editor thread).
+    // Held notes as the audio thread last saw them, and the velocities to restart after a
+    // patch change (written by the thread that changes the patch).
+    std::atomic<int> noteVelocity_[128] = {};
     int retriggerVelocity_[128] = {};
-    std::atomic<int> noteHeld_[128] = {};
+    float meterState_[2] = {};
+    std::string dataFolder_;
 
     // Patch-change hand-shake.
     std::atomic<PendingPatch*> pendingPatch_{nullptr};

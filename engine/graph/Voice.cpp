@@ -291,6 +291,28 @@ void advanceRamps(Voice& v) {
     }
 }
 
+void settleRamps(Voice& v) {
+    while (ParamRamp* r = v.rampList) {
+        r->current = normalOrZero(r->target);
+        r->off = std::fabs(r->current) < kOffThreshold;
+        r->settled = 1;
+        v.rampList = r->nextRamp;
+        r->nextRamp = nullptr;
+    }
+}
+
+void setClockSynced(Voice& v, bool synced) {
+    v.table.output[kNodeClock] =
+        synced ? OutputFn([](void* p, int s) { return as<InternalClock>(p).syncedOutput(s); })
+               : OutputFn([](void* p, int s) { return as<InternalClock>(p).output(s); });
+}
+
+void setLfoSynced(Voice& v, bool synced) {
+    v.table.output[kNodeKbdLfo] =
+        synced ? OutputFn([](void* p, int s) { return as<KeyboardLfo>(p).syncedOutput(s); })
+               : OutputFn([](void* p, int s) { return as<KeyboardLfo>(p).output(s); });
+}
+
 float evaluateLink(Voice& v, const Link& l) {
     NodeTable& t = v.table;
     const ModuleNode* src = l.source;
@@ -401,7 +423,9 @@ void removeInsert(Voice& v, int& active, LinkId mixerLink, LinkId insertLink) {
     active = 0;
     Link& mixer = v.link(mixerLink);
     const Link& insert = v.link(insertLink);
-    if (mixer.ramp.current != insert.ramp.current) setRampTarget(v, mixer.ramp, insert.ramp.current);
+    // Compared by target: a cord pulled before the mute has moved must still bring the
+    // mixer path back to the slider's level.
+    if (mixer.ramp.target != insert.ramp.target) setRampTarget(v, mixer.ramp, insert.ramp.target);
 }
 
 void applyCordEffects(Voice& v, FourCC inputEnd, FourCC outputEnd) {

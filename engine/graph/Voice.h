@@ -215,6 +215,15 @@ void stepVoiceModules(Voice& voice);
 // One sample of the voice: ramps, output, reverb send and direct inputs.
 float voiceTick(Voice& voice);
 
+// Jumps every moving ramp of the voice to its target (used when a new instance starts,
+// so that the first notes do not glide from the circuit's build levels).
+void settleRamps(Voice& voice);
+
+// Switches the voice's internal-clock and keyboard-LFO proxies between their
+// free-running outputs and the outputs that follow the host's musical position.
+void setClockSynced(Voice& voice, bool synced);
+void setLfoSynced(Voice& voice, bool synced);
+
 // Applies or removes a cord between jacks a and b (b = 0 removes a's cord).
 // Returns true when a cord was applied.
 bool reconnect(Voice& voice, FourCC a, FourCC b);
