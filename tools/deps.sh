@@ -1,0 +1,18 @@
+# Installs the Debian packages the build needs, when any is missing. Sourced by the
+# set-up scripts; uses sudo only when not already root.
+moraine_packages=(build-essential cmake ninja-build pkg-config clang
+                  libsndfile1-dev libgtest-dev libgmock-dev libbenchmark-dev)
+
+moraine_install_deps() {
+    local missing=()
+    for p in "${moraine_packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
