@@ -22,8 +22,9 @@ struct HostConfig {
 
 class PluginInstance {
 public:
-    // Loads the library, calls its entry point (VSTPluginMain, else main) and checks the
-    // magic. On failure returns null and, when error is given, says why.
+    // Loads the library file (a bare name means one in the working directory), calls its
+    // entry point (VSTPluginMain, else main) and checks the magic. On failure returns null
+    // and, when error is given, says why.
     static std::unique_ptr<PluginInstance> load(const std::string& path, std::string* error,
                                                 const HostConfig& config = {});
     // Suspends the plug-in if it is running, closes it and unloads the library.
@@ -32,6 +33,7 @@ public:
     PluginInstance& operator=(const PluginInstance&) = delete;
 
     AEffect* effect() const { return effect_; }
+    const HostConfig& config() const { return config_; }
     intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
 
@@ -77,7 +79,8 @@ public:
     // the transport on. inputs may be null (silence); both hold the plug-in's channel counts.
     void process(const float* const* inputs, float* const* outputs, int frames);
 
-    // Transport answered to audioMasterGetTime.
+    // Transport answered to audioMasterGetTime. It runs only while playing: a stopped
+    // transport keeps its position.
     const VstTimeInfo& timeInfo() const { return time_; }
     void setTempo(double bpm);
     void setTransportPlaying(bool playing);
@@ -97,7 +100,7 @@ private:
     PluginInstance(void* library, const HostConfig& config);
     std::string text(int32_t opcode, int index);
     void reserveEvents(size_t count);
-    void updateTimeFlags();
+    void updateTime();
 
     void* library_;
     AEffect* effect_ = nullptr;
@@ -106,7 +109,7 @@ private:
 
     std::vector<VstMidiEvent> pending_;  // sorted by deltaFrames, stable
     std::vector<VstMidiEvent> inFlight_; // the copies handed over during one call
-    std::vector<VstIntPtr> eventList_;   // VstEvents header followed by its pointers
+    std::vector<VstIntPtr> eventList_;   // VstEvents header (two slots), then its pointers
 
     std::vector<float> silence_; // zero input rows when the caller passes none
     std::vector<float*> inputRows_, outputRows_;

@@ -1,0 +1,266 @@
+// The test host itself: loading and its failures, MIDI delivery across blocks, the transport
+// a plug-in reads, and the callbacks it answers. Plug-ins are the fixture modules.
+#include "tools/host/VstHost.h"
+#include "tests/fixtures/FixtureHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace moraine {
+namespace {
+
+std::unique_ptr<PluginInstance> loadFixture(const HostConfig& config = {}) {
+    std::string error;
+    auto plugin = PluginInstance::load(MORAINE_FIXTURE_PATH, &error, config);
+    EXPECT_NE(plugin, nullptr) << error;
+    return plugin;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// ---- Loading ---------------------------------------------------------------------------
+
+TEST(VstHostLoad, FailuresSayWhy) {
+    const std::string dir = testing::TempDir();
+    const std::string missing = dir + "moraine-missing-" + std::to_string(getpid()) + ".so";
+    const std::string text = dir + "moraine-not-a-library-" + std::to_string(getpid()) + ".so";
+    std::ofstream(text) << "not a shared object\n";
+
+    struct Case {
+        std::string path;
+        HostConfig config;
+        const char* reason;
+    };
+    HostConfig oldHost;
+    oldHost.hostVersion = 0;
+    const Case cases[] = {
+        {missing, {}, "cannot load"},
+        {text, {}, "cannot load"},
+        {MORAINE_FIXTURE_BADMAGIC_PATH, {}, "magic"},
+        {MORAINE_FIXTURE_PATH, oldHost, "no effect"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string error;
+        EXPECT_EQ(PluginInstance::load(c.path, &error, c.config), nullptr);
+        EXPECT_TRUE(contains(error, c.reason)) << error;
+        EXPECT_TRUE(contains(error, c.path)) << error;
+        EXPECT_EQ(PluginInstance::load(c.path, nullptr, c.config), nullptr) << "no error wanted";
+    }
+    std::remove(text.c_str());
+}
+
+TEST(VstHostLoad, AnOldHostGetsNoObjectAtAll) {
+    fixture::Probe* probe = fixture::probe();
+    ASSERT_NE(probe, nullptr);
+    *probe = fixture::Probe{};
+    HostConfig oldHost;
+    oldHost.hostVersion = 0;
+    EXPECT_EQ(PluginInstance::load(MORAINE_FIXTURE_PATH, nullptr, oldHost), nullptr);
+    EXPECT_EQ(probe->callCount, 0) << "refused before construction";
+}
+
+TEST(VstHostLoad, LegacyMainIsTheFallbackEntry) {
+    std::string error;
+    auto plugin = PluginInstance::load(MORAINE_FIXTURE_LEGACY_PATH, &error);
+    ASSERT_NE(plugin, nullptr) << error;
+    EXPECT_EQ(plugin->uniqueId(), VST_FOURCC('B', 'a', 'r', 'e'));
+    std::array<float, 16> left, right;
+    left.fill(1.0f);
+    right.fill(1.0f);
+    float* outputs[] = {left.data(), right.data()};
+    plugin->process(nullptr, outputs, 16);
+    for (float v : left) EXPECT_EQ(v, 0.0f);
+}
+
+TEST(VstHostLoad, InstancesOfOneLibraryAreKeptApart) {
+    auto a = loadFixture();
+    auto b = loadFixture();
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a->effect(), b->effect());
+    EXPECT_GE(a->versionRequests(), 1) << "the entry call's question reached its own instance";
+    EXPECT_GE(b->versionRequests(), 1);
+    a->dispatch(effVendorSpecific, fixture::kAutomateRequest, fixture::kGain, nullptr, 0.5f);
+    EXPECT_EQ(a->automation().size(), 1u);
+    EXPECT_TRUE(b->automation().empty());
+}
+
+// ---- MIDI delivery ---------------------------------------------------------------------
+
+class VstHostMidi : public ::testing::Test {
+protected:
+    static constexpr int kBlock = 512;
+
+    void SetUp() override {
+        probe = fixture::probe();
+        ASSERT_NE(probe, nullptr);
+        *probe = fixture::Probe{};
+        plugin = loadFixture();
+        ASSERT_NE(plugin, nullptr);
+        plugin->start();
+    }
+
+    void render(int frames = kBlock) {
+        float* outputs[] = {left.data(), right.data()};
+        plugin->process(nullptr, outputs, frames);
+    }
+
+    // Block index, offset and first two data bytes of every event received so far.
+    std::vector<std::array<int, 4>> received() const {
+        std::vector<std::array<int, 4>> out;
+        for (int i = 0; i < probe->eventCount; ++i) {
+            const fixture::ReceivedEvent& e = probe->events[i];
+            out.push_back({e.block, e.deltaFrames, e.data[0], e.data[1]});
+        }
+        return out;
+    }
+
+    fixture::Probe* probe = nullptr;
+    std::unique_ptr<PluginInstance> plugin;
+    std::array<float, kBlock> left{}, right{};
+};
+
+TEST_F(VstHostMidi, LaterEventsWaitWithTheirOffsetsMovedAlong) {
+    plugin->queueMidi(0, 0x90, 60, 100);
+    plugin->queueMidi(10, 0x90, 62, 90);
+    plugin->queueMidi(10, 0x80, 60, 0);
+    plugin->queueMidi(511, 0x90, 64, 80); // last frame of the first block
+    plugin->queueMidi(512, 0x90, 65, 80); // first frame of the second
+    plugin->queueMidi(600, 0x80, 62, 0);
+    plugin->queueMidi(1030, 0x80, 64, 0);
+    EXPECT_EQ(plugin->pendingEvents(), 7u);
+
+    render();
+    EXPECT_EQ(probe->processEventsCalls, 1) << "a block's events arrive in one list";
+    EXPECT_EQ(probe->lastNumEvents, 4);
+    EXPECT_EQ(plugin->pendingEvents(), 3u);
+    render();
+    EXPECT_EQ(probe->processEventsCalls, 2);
+    EXPECT_EQ(probe->lastNumEvents, 2);
+    render();
+    EXPECT_EQ(plugin->pendingEvents(), 0u);
+    render();
+    EXPECT_EQ(probe->processEventsCalls, 3) << "no empty lists";
+
+    const std::vector<std::array<int, 4>> expected = {
+        {0, 0, 0x90, 60}, {0, 10, 0x90, 62}, {0, 10, 0x80, 60}, {0, 511, 0x90, 64},
+        {1, 0, 0x90, 65}, {1, 88, 0x80, 62}, {2, 6, 0x80, 64},
+    };
+    EXPECT_EQ(received(), expected);
+    for (int i = 0; i < probe->eventCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(probe->events[i].type, kVstMidiType);
+        EXPECT_EQ(probe->events[i].byteSize, VstInt32(sizeof(VstMidiEvent)));
+    }
+}
+
+TEST_F(VstHostMidi, QueueOrderIsSortedByFrameButStableWithinOne) {
+    plugin->queueMidi(100, 0xB0, 1, 1);
+    plugin->queueMidi(5, 0xB0, 2, 1);
+    plugin->queueMidi(100, 0xB0, 3, 1);
+    plugin->queueMidi(-20, 0xB0, 4, 1); // late: plays at once
+    plugin->queueMidi(5, 0xB0, 5, 1);
+    render();
+    const std::vector<std::array<int, 4>> expected = {
+        {0, 0, 0xB0, 4}, {0, 5, 0xB0, 2}, {0, 5, 0xB0, 5}, {0, 100, 0xB0, 1}, {0, 100, 0xB0, 3},
+    };
+    EXPECT_EQ(received(), expected);
+}
+
+TEST_F(VstHostMidi, ShortBlocksDeliverOnlyWhatIsDue) {
+    plugin->queueMidi(150, 0x90, 70, 1);
+    render(100);
+    EXPECT_EQ(probe->eventCount, 0);
+    render(0); // nothing at all: the event keeps its place
+    render(60);
+    const std::vector<std::array<int, 4>> expected = {{1, 50, 0x90, 70}};
+    EXPECT_EQ(received(), expected);
+}
+
+// ---- Transport and callbacks -----------------------------------------------------------
+
+TEST(VstHostTransport, PluginReadsPositionTempoAndFlags) {
+    fixture::Probe* probe = fixture::probe();
+    ASSERT_NE(probe, nullptr);
+    HostConfig config;
+    config.sampleRate = 48000.0f;
+    config.tempo = 90.0;
+    auto plugin = loadFixture(config);
+    ASSERT_NE(plugin, nullptr);
+    plugin->start();
+    std::array<float, 480> left{}, right{};
+    float* outputs[] = {left.data(), right.data()};
+
+    plugin->process(nullptr, outputs, 480);
+    plugin->process(nullptr, outputs, 480);
+    ASSERT_TRUE(probe->gotTime);
+    EXPECT_EQ(plugin->timeRequests(), 2);
+    EXPECT_EQ(probe->time.samplePos, 480.0) << "the position where the block starts";
+    EXPECT_EQ(probe->time.sampleRate, 48000.0);
+    EXPECT_EQ(probe->time.tempo, 90.0);
+    EXPECT_DOUBLE_EQ(probe->time.ppqPos, 480.0 / 48000.0 * 90.0 / 60.0);
+    const VstInt32 running = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
+    EXPECT_EQ(probe->time.flags & running, running);
+
+    plugin->setPpqValid(false);
+    plugin->setTempo(150.0);
+    plugin->process(nullptr, outputs, 480);
+    EXPECT_EQ(probe->time.flags & kVstPpqPosValid, 0);
+    EXPECT_EQ(probe->time.tempo, 150.0);
+
+    plugin->setPpqValid(true);
+    plugin->setTransportPlaying(false);
+    plugin->process(nullptr, outputs, 480);
+    plugin->process(nullptr, outputs, 480);
+    EXPECT_EQ(probe->time.flags & kVstTransportPlaying, 0);
+    EXPECT_EQ(probe->time.samplePos, 1440.0) << "a stopped transport holds its place";
+    EXPECT_DOUBLE_EQ(probe->time.ppqPos, 1440.0 / 48000.0 * 150.0 / 60.0);
+}
+
+TEST(VstHostCallbacks, AnswersFollowTheHostState) {
+    auto plugin = loadFixture();
+    ASSERT_NE(plugin, nullptr);
+    AEffect* e = plugin->effect();
+    auto ask = [e](int32_t opcode, void* ptr = nullptr) {
+        return PluginInstance::hostCallback(e, opcode, 0, 0, ptr, 0.0f);
+    };
+    plugin->start();
+    EXPECT_EQ(ask(audioMasterGetSampleRate), 48000);
+    EXPECT_EQ(ask(audioMasterGetBlockSize), 512);
+    plugin->setSampleRate(96000.0f);
+    plugin->setBlockSize(128);
+    EXPECT_EQ(ask(audioMasterGetSampleRate), 96000);
+    EXPECT_EQ(ask(audioMasterGetBlockSize), 128);
+
+    const int versions = plugin->versionRequests();
+    EXPECT_EQ(ask(audioMasterVersion), kVstVersion);
+    EXPECT_EQ(plugin->versionRequests(), versions + 1);
+
+    char yes[] = "sendVstMidiEvent", no[] = "receiveVstEvents", odd[] = "";
+    EXPECT_EQ(ask(audioMasterCanDo, yes), 1);
+    EXPECT_EQ(ask(audioMasterCanDo, no), 0) << "the host takes no events from plug-ins";
+    EXPECT_EQ(ask(audioMasterCanDo, odd), 0);
+    EXPECT_EQ(ask(audioMasterCanDo), 0);
+
+    char vendor[kVstMaxVendorStrLen + 1];
+    std::memset(vendor, 'x', sizeof vendor);
+    EXPECT_EQ(ask(audioMasterGetVendorString, vendor), 1);
+    EXPECT_NE(std::memchr(vendor, '\0', sizeof vendor), nullptr) << "terminated in the buffer";
+    EXPECT_EQ(ask(audioMasterGetVendorString), 1) << "a null buffer is not written";
+
+    EXPECT_EQ(ask(audioMasterIOChanged), 0);
+    EXPECT_EQ(ask(audioMasterProcessEvents), 0);
+}
+
+} // namespace
+} // namespace moraine
