@@ -1,5 +1,8 @@
 // moraine-render: plays notes through a VST 2 plug-in offline and writes a stereo 32-bit
 // float WAV file, then reports its length, peak, clipping and any NaN.
+#include "engine/FourCC.h"
+#include "engine/graph/JackTable.h"
+#include "plugin/ParameterTable.h"
 #include "tools/host/VstHost.h"
 
 #include <sndfile.h>
@@ -36,8 +39,9 @@ constexpr const char* kUsage =
     "  --seconds S           total length (default: end of the last note + 2 s)\n"
     "  --note K:V:START:LEN  key 0..127, velocity 1..127, start and length in seconds;\n"
     "                        repeatable\n"
-    "  --set P=VALUE         host value 0..1 for parameter P (index or exact name); repeatable\n"
-    "  --cord A-B            cord from jack A to jack B (1..89); repeatable\n"
+    "  --set P=VALUE         parameter P (index or code such as enva) in its own units;\n"
+    "                        repeatable\n"
+    "  --cord A=B            cord between jacks A and B by code (pl71=kbcv); repeatable\n"
     "  --tempo BPM           host tempo (default 120)\n"
     "  --quiet               no summary\n";
 
@@ -52,10 +56,9 @@ struct Note {
     double length = 0.0;
 };
 
-// A parameter change; a --set by name gets its index once the plug-in is loaded.
+// A parameter change as the host makes it: index and host value.
 struct Setting {
     std::string argument; // as given, for messages
-    std::string name;     // empty when given by index
     int index = -1;
     float value = 0.0f;
 };
@@ -119,30 +122,44 @@ Note parseNote(std::string_view text) {
 }
 
 Setting parseSet(std::string_view text) {
-    // The value never holds '=', a parameter name might.
-    const auto at = text.rfind('=');
+    const auto at = text.find('=');
     if (at == std::string_view::npos || at == 0)
-        throw UsageError("--set wants INDEX=VALUE or NAME=VALUE, not '" + std::string(text) + "'");
+        throw UsageError("--set wants NAME=VALUE (index or four-character code), not '" +
+                         std::string(text) + "'");
     Setting s;
     s.argument = "--set " + std::string(text);
-    const std::string_view target = text.substr(0, at);
-    s.value = float(parseNumber(text.substr(at + 1), 0.0, 1.0, "the --set value"));
-    if (std::all_of(target.begin(), target.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        s.index = parseInt(target, 0, 1 << 20, "the parameter index");
-    else
-        s.name = std::string(target);
+    const std::string target(text.substr(0, at));
+    s.index = moraine::findParameterByName(target.c_str());
+    if (s.index < 1 || s.index >= moraine::kParamCount)
+        throw UsageError("--set: no parameter '" + target + "' (give an index 1..178 or a code)");
+    // Values are in the parameter's own units: seconds, volts, jack numbers ...
+    const moraine::ParameterInfo& info = moraine::parameterInfo(s.index);
+    const bool jack = s.index >= moraine::kFirstJackParam;
+    const double lo = jack ? 0.0 : std::min(info.minimum, info.maximum);
+    const double hi = jack ? double(kJackCount) : std::max(info.minimum, info.maximum);
+    const float engine = float(parseNumber(text.substr(at + 1), lo, hi, "the --set value"));
+    s.value = moraine::engineToHost(s.index, engine);
     return s;
 }
 
 Setting parseCord(std::string_view text) {
-    const auto parts = split(text, '-');
-    if (parts.size() != 2) throw UsageError("--cord wants A-B, not '" + std::string(text) + "'");
-    const int from = parseInt(parts[0], 1, kJackCount, "the cord's first jack");
-    const int to = parseInt(parts[1], 1, kJackCount, "the cord's second jack");
+    const auto parts = split(text, '=');
+    if (parts.size() != 2)
+        throw UsageError("--cord wants A=B with two jack codes, not '" + std::string(text) + "'");
+    int ends[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string code(parts[i]);
+        ends[i] = code.size() == 4 ? moraine::jackNumber(moraine::fourccFromText(code.c_str())) : -1;
+        if (ends[i] < 1) throw UsageError("--cord: no jack '" + code + "'");
+    }
+    if (ends[0] == ends[1]) throw UsageError("--cord: a cord needs two different jacks");
+    // The cord is stored on one end's parameter; the last jack's is beyond the host's
+    // reach, so such a cord goes on the other end.
+    if (kFirstJackParameter + ends[0] >= moraine::kHostParamCount) std::swap(ends[0], ends[1]);
     Setting s;
     s.argument = "--cord " + std::string(text);
-    s.index = kFirstJackParameter + from;
-    s.value = float(to) / 1000.0f;
+    s.index = kFirstJackParameter + ends[0];
+    s.value = float(ends[1]) / 1000.0f;
     return s;
 }
 
@@ -247,19 +264,9 @@ struct Levels {
     }
 };
 
-// Parameter names are looked up only when a --set names one.
-bool resolveSettings(moraine::PluginInstance& plugin, std::vector<Setting>& settings) {
-    for (Setting& s : settings) {
-        if (!s.name.empty()) {
-            for (int i = 0; i < plugin.numParams() && s.index < 0; ++i)
-                if (plugin.parameterName(i) == s.name) s.index = i;
-            if (s.index < 0) {
-                std::fprintf(stderr,
-                             "moraine-render: %s: the plug-in has no parameter named '%s'\n",
-                             s.argument.c_str(), s.name.c_str());
-                return false;
-            }
-        }
+// The plug-in decides how many of its parameters the host may reach.
+bool checkSettings(moraine::PluginInstance& plugin, const std::vector<Setting>& settings) {
+    for (const Setting& s : settings) {
         if (s.index >= plugin.numParams()) {
             std::fprintf(stderr, "moraine-render: %s: the plug-in has only %d parameters\n",
                          s.argument.c_str(), plugin.numParams());
@@ -324,7 +331,7 @@ int run(Options o) {
         std::fprintf(stderr, "moraine-render: %s has no outputs\n", o.plugin.c_str());
         return kExitUsage;
     }
-    if (!resolveSettings(*plugin, o.settings)) return kExitUsage;
+    if (!checkSettings(*plugin, o.settings)) return kExitUsage;
 
     plugin->start();
     for (const Setting& s : o.settings) plugin->setParameter(s.index, s.value);
