@@ -18,9 +18,8 @@ VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
 constexpr int kBlock = 512;
 
 // Every level parameter that opens a link, at its top.
-constexpr int kLevelParams[] = {2,  3,  4,  7,  8,  9,  13, 14, 15, 16, 20, 21, 22, 26, 27,
-                                28, 29, 30, 31, 32, 41, 42, 43, 44, 46, 47, 48, 49, 52, 53,
-                                54, 56, 67, 72};
+constexpr int kLevelParams[] = {2,  3,  4,  7,  8,  9,  13, 14, 15, 16, 20, 21, 22, 26, 27, 28, 29,
+                                30, 31, 32, 41, 42, 43, 44, 46, 47, 48, 49, 52, 53, 54, 56, 67, 72};
 
 void cord(Moraine_VST& p, const char (&in)[5], const char (&out)[5]) {
     p.setParameter(kFirstJackParam - 1 + jackNumber(fourcc(in)),

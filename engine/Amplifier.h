@@ -5,6 +5,8 @@
 
 #include "engine/graph/ParamRamp.h"
 
+#include <cmath>
+
 namespace moraine {
 
 struct VcaModule {
@@ -23,9 +25,18 @@ struct RingModulator {
     int sampleRate = 44100;
 
     void setSampleRate(int sr) { sampleRate = sr; }
-    void setMode(int m) { mode = m; inputA = inputB = 0.0f; }
-    float processA(float x) { inputA = x; return 0.0f; }
-    float processB(float x) { inputB = x; return 0.0f; }
+    void setMode(int m) {
+        mode = m;
+        inputA = inputB = 0.0f;
+    }
+    float processA(float x) {
+        inputA = x;
+        return 0.0f;
+    }
+    float processB(float x) {
+        inputB = x;
+        return 0.0f;
+    }
     float process(float) { return 0.0f; }
 };
 
@@ -48,6 +59,13 @@ struct PanControl {
     float leftGain = 1.0f;
     float rightGain = 1.0f;
     ParamRamp positionRamp;
+    // Equal gain in the middle, a cosine fall towards the far side.
+    void updateGains() {
+        const float p = positionRamp.current;
+        constexpr float pi = 3.14159265358979f;
+        leftGain = p <= 0.5f ? 1.0f : std::cos((p - 0.5f) * pi);
+        rightGain = p >= 0.5f ? 1.0f : std::cos((0.5f - p) * pi);
+    }
 };
 
 struct AudioInput {

@@ -10,7 +10,8 @@ struct EnvelopeGen {
     int sampleRate = 44100;
 
     EnvelopeGen() = default;
-    EnvelopeGen(int t, float a, float d, float s, float r) : type(t), attack(a), decay(d), sustain(s), release(r) {}
+    EnvelopeGen(int t, float a, float d, float s, float r)
+        : type(t), attack(a), decay(d), sustain(s), release(r) {}
     void setSampleRate(int sr) { sampleRate = sr; }
     void setAttack(float v) { attack = v; }
     void setDecay(float v) { decay = v; }

@@ -30,7 +30,10 @@ struct KeyboardGate {
     int keyHeld = 0;
     float externalGate = 0.0f;
 
-    void setKeyGate(bool on) { keyHeld = on; keyGate = on ? 10.0f : 0.0f; }
+    void setKeyGate(bool on) {
+        keyHeld = on;
+        keyGate = on ? 10.0f : 0.0f;
+    }
     void setControl(float) {}
     float output(int) const { return keyHeld ? 10.0f : externalGate; }
 };
@@ -40,7 +43,10 @@ struct KeyboardTrigger {
     float out = 0.0f;
 
     void fire() { pending = 15.0f; }
-    void tick() { out = pending; pending = 0.0f; }
+    void tick() {
+        out = pending;
+        pending = 0.0f;
+    }
     float output(int) const { return out; }
 };
 

@@ -39,8 +39,10 @@ void KeyboardController::setLfoRepeat(Voice& v, bool on) {
 
 void KeyboardController::noteEvent(int key, int vel) {
     if (key < 0 || key > 127 || !voices_[0]) return;
-    if (extraVoices == 0) twoNote(key, vel);
-    else polyphonic(key, vel);
+    if (extraVoices == 0)
+        twoNote(key, vel);
+    else
+        polyphonic(key, vel);
 }
 
 void KeyboardController::twoNote(int key, int vel) {
@@ -100,7 +102,8 @@ void KeyboardController::polyphonic(int key, int vel) {
     const int count = extraVoices + 1;
     KeyboardLfo& lfo = shared_->store->lfo;
     if (vel == 0) {
-        for (int i = 0; i < count; ++i) {
+        // Every voice, not only those in use: lowering "Voices" must not strand a note.
+        for (int i = 0; i < kMaxVoices; ++i) {
             if (voiceKey[i] != key) continue;
             voices_[i]->mods.kbdGate.setKeyGate(false);
             lfo.setKeyDown(0);

@@ -21,11 +21,20 @@ struct ReverbModule {
     ReverbCore core;
 
     void setSampleRate(int sr) { core.setSampleRate(sr); }
-    void beginSample() { send = 0.0f; outputRead = 0; }
+    void beginSample() {
+        send = 0.0f;
+        outputRead = 0;
+    }
     void addSend(float x) { send += 0.1f * x; }
     // The jack's value; reading it keeps the reverb running while its levels are off.
-    float output(int) { outputRead = 1; return lastLeft; }
-    void clear() { core.clear(); lastLeft = 0.0f; }
+    float output(int) {
+        outputRead = 1;
+        return lastLeft;
+    }
+    void clear() {
+        core.clear();
+        lastLeft = 0.0f;
+    }
 };
 
 } // namespace moraine

@@ -70,8 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (!std::isfinite(left[i]) || !std::isfinite(right[i])) std::abort();
             break;
         }
-        case 3: e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, r.take<float>()); break;
-        case 4: e->dispatcher(e, effMainsChanged, 0, r.take<uint8_t>() & 1, nullptr, 0.0f); break;
+        case 3:
+            e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, r.take<float>());
+            break;
+        case 4:
+            e->dispatcher(e, effMainsChanged, 0, r.take<uint8_t>() & 1, nullptr, 0.0f);
+            break;
         }
     }
     return 0;

@@ -25,9 +25,12 @@ std::string defaultDataFolder() {
     if (const char* own = std::getenv("MORAINE_DATA_DIR"); own && *own) return withSlash(own);
     std::string base;
     // Relative values are invalid by the XDG rules and are ignored.
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') base = xdg;
-    else if (std::string home = homeFolder(); !home.empty()) base = home + "/.local/share";
-    else return {};
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/')
+        base = xdg;
+    else if (std::string home = homeFolder(); !home.empty())
+        base = home + "/.local/share";
+    else
+        return {};
     return withSlash(base) + "Larchmere Audio/Moraine Deck/";
 }
 

@@ -21,7 +21,8 @@ class ControlQueue {
 public:
     explicit ControlQueue(std::size_t capacityPowerOfTwo = 4096)
         : mask_(capacityPowerOfTwo - 1), cells_(new Cell[capacityPowerOfTwo]) {
-        for (std::size_t i = 0; i <= mask_; ++i) cells_[i].sequence.store(i, std::memory_order_relaxed);
+        for (std::size_t i = 0; i <= mask_; ++i)
+            cells_[i].sequence.store(i, std::memory_order_relaxed);
     }
 
     // False when full; the caller then asks for a full resynchronisation instead.

@@ -23,7 +23,8 @@ public:
     // Events still queued at the end of a block are due from frame 0 of the next.
     void rebase(int frames) {
         for (int i = read_; i != write_; i = (i + 1) % kSlots)
-            slots_[i].deltaFrames = slots_[i].deltaFrames > frames ? slots_[i].deltaFrames - frames : 0;
+            slots_[i].deltaFrames =
+                slots_[i].deltaFrames > frames ? slots_[i].deltaFrames - frames : 0;
     }
     void clear() { read_ = write_ = 0; }
 

@@ -6,20 +6,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <numbers>
 #include <thread>
 
 namespace moraine {
 
 namespace {
-
-// The instance whose graph the current thread may touch directly: the audio thread
-// inside render, and any thread inside construction, suspend and setSampleRate, which
-// hosts call outside render.
-thread_local const Moraine_VST* tlGraphOwner = nullptr;
 
 // Per-voice parameters that only move one or two link levels.
 struct LevelRoute {
@@ -93,21 +87,28 @@ int jackNumberFromValue(float v) {
     return j >= 1 && j <= kJackCount ? int(j) : 0;
 }
 
-bool validRate(float rate) { return std::isfinite(rate) && rate >= 1000.0f && rate <= 768000.0f; }
+bool validRate(float rate) {
+    return std::isfinite(rate) && rate >= 1000.0f && rate <= 768000.0f;
+}
 
 } // namespace
 
+// Marks the calling thread as the one that may touch the graph directly: the audio
+// thread inside render, and any thread inside construction, suspend and setSampleRate,
+// which hosts call outside render. A member rather than a thread_local: the first touch
+// of a thread_local in a loaded library allocates, and that would be in render.
 class AudioThreadScope {
 public:
-    explicit AudioThreadScope(const Moraine_VST* owner) : saved_(tlGraphOwner) {
-        tlGraphOwner = owner;
-    }
-    ~AudioThreadScope() { tlGraphOwner = saved_; }
+    explicit AudioThreadScope(Moraine_VST* owner)
+        : owner_(owner), saved_(owner->graphThread_.exchange(std::this_thread::get_id(),
+                                                             std::memory_order_relaxed)) {}
+    ~AudioThreadScope() { owner_->graphThread_.store(saved_, std::memory_order_relaxed); }
     AudioThreadScope(const AudioThreadScope&) = delete;
     AudioThreadScope& operator=(const AudioThreadScope&) = delete;
 
 private:
-    const Moraine_VST* saved_;
+    Moraine_VST* owner_;
+    std::thread::id saved_;
 };
 
 // ---------------------------------------------------------------- construction
@@ -152,6 +153,7 @@ Moraine_VST::Moraine_VST(audioMasterCallback audioMaster)
     // gliding from the circuit's build levels to the sound's.
     resyncAll();
     for (auto& v : voices_) settleRamps(*v);
+    shared_.store->panControl.updateGains();
 }
 
 Moraine_VST::~Moraine_VST() = default;
@@ -201,12 +203,15 @@ bool Moraine_VST::getProductString(char* text) {
 
 VstInt32 Moraine_VST::canDo(char* text) {
     if (!text) return -1;
-    return std::strcmp(text, "receiveVstEvents") == 0 || std::strcmp(text, "receiveVstMidiEvent") == 0
+    return std::strcmp(text, "receiveVstEvents") == 0 ||
+                   std::strcmp(text, "receiveVstMidiEvent") == 0
                ? 1
                : -1;
 }
 
-void Moraine_VST::getProgramName(char* name) { vst_strncpy(name, currentName_.c_str(), 24); }
+void Moraine_VST::getProgramName(char* name) {
+    vst_strncpy(name, currentName_.c_str(), 24);
+}
 
 // The host state is the patch text; until the patch store exists there is no state to
 // hand over, and a chunk from a host changes nothing.
@@ -215,7 +220,9 @@ VstInt32 Moraine_VST::getChunk(void** data, bool) {
     return 0;
 }
 
-VstInt32 Moraine_VST::setChunk(void*, VstInt32, bool) { return 0; }
+VstInt32 Moraine_VST::setChunk(void*, VstInt32, bool) {
+    return 0;
+}
 
 VstInt32 Moraine_VST::processEvents(VstEvents* events) {
     if (!events) return 1;
@@ -259,7 +266,8 @@ void Moraine_VST::getParameterDisplay(VstInt32 index, char* text) {
         return;
     }
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%f", double(values_[index].load(std::memory_order_relaxed)));
+    std::snprintf(buffer, sizeof buffer, "%f",
+                  double(values_[index].load(std::memory_order_relaxed)));
     vst_strncpy(text, buffer, 24);
 }
 
@@ -271,19 +279,26 @@ float Moraine_VST::engineValue(int index) const {
 void Moraine_VST::setFromEngineValue(int index, float v) {
     if (index < 1 || index >= kParamCount) return;
     const ParameterInfo& p = parameterInfo(index);
-    if (index >= kFirstJackParam) setParameter(index, v / 1000.0f);
-    else if (p.maximum != p.minimum) setParameter(index, (v - p.minimum) / (p.maximum - p.minimum));
-    else setParameter(index, v);
+    if (index >= kFirstJackParam)
+        setParameter(index, v / 1000.0f);
+    else if (p.maximum != p.minimum)
+        setParameter(index, (v - p.minimum) / (p.maximum - p.minimum));
+    else
+        setParameter(index, v);
 }
 
 void Moraine_VST::setFromEngineValueAutomated(int index, float v) {
     if (index < 1 || index >= kParamCount) return;
     const ParameterInfo& p = parameterInfo(index);
     float host = v;
-    if (index >= kFirstJackParam) host = v / 1000.0f;
-    else if (p.maximum != p.minimum) host = (v - p.minimum) / (p.maximum - p.minimum);
-    if (index < kHostParamCount) setParameterAutomated(index, host);
-    else setParameter(index, host);
+    if (index >= kFirstJackParam)
+        host = v / 1000.0f;
+    else if (p.maximum != p.minimum)
+        host = (v - p.minimum) / (p.maximum - p.minimum);
+    if (index < kHostParamCount)
+        setParameterAutomated(index, host);
+    else
+        setParameter(index, host);
 }
 
 bool Moraine_VST::noteHeld(int key) const {
@@ -292,7 +307,9 @@ bool Moraine_VST::noteHeld(int key) const {
 
 // ---------------------------------------------------------------- hand-over to the audio thread
 
-bool Moraine_VST::onAudioThread() const { return tlGraphOwner == this; }
+bool Moraine_VST::onAudioThread() const {
+    return graphThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+}
 
 void Moraine_VST::post(const ControlCommand& c) {
     if (onAudioThread()) {
@@ -322,9 +339,15 @@ void Moraine_VST::applyPendingControl() {
 
 void Moraine_VST::handleCommand(const ControlCommand& c) {
     switch (c.kind) {
-    case ControlCommand::Parameter: applyParameter(c.index, c.value); break;
-    case ControlCommand::Note: playNote(c.index, int(c.value)); break;
-    case ControlCommand::PatchFadeOut: fadeLinksOut(); break;
+    case ControlCommand::Parameter:
+        applyParameter(c.index, c.value);
+        break;
+    case ControlCommand::Note:
+        playNote(c.index, int(c.value));
+        break;
+    case ControlCommand::PatchFadeOut:
+        fadeLinksOut();
+        break;
     }
 }
 
@@ -347,16 +370,36 @@ void Moraine_VST::applyParameter(int index, float v) {
     Voice& first = *voices_[0];
     SharedModules::Store& s = *shared_.store;
     switch (index) {
-    case 1: silence_.store(v == 0.0f ? 1 : 0, std::memory_order_relaxed); return;
-    case 45: setRampTarget(first, s.panControl.positionRamp, v); return;
-    case 48: setRampTarget(first, s.reverbModule.leftLevel, v - 0.001f); return;
-    case 49: setRampTarget(first, s.reverbModule.rightLevel, v - 0.001f); return;
-    case 50: setRampTarget(first, s.noiseGen.colourRamp, v); return;
-    case 51: setRampTarget(first, s.noiseGen.levelRamp, v); return;
-    case 65: s.lfo.setSpeed(v); return;
-    case 66: s.lfo.setDelay(v); return;
-    case 73: clockBeatOffset_ = v; return;
-    case 74: lfoBeatOffset_ = v; return;
+    case 1:
+        silence_.store(v == 0.0f ? 1 : 0, std::memory_order_relaxed);
+        return;
+    case 45:
+        setRampTarget(first, s.panControl.positionRamp, v);
+        return;
+    case 48:
+        setRampTarget(first, s.reverbModule.leftLevel, v - 0.001f);
+        return;
+    case 49:
+        setRampTarget(first, s.reverbModule.rightLevel, v - 0.001f);
+        return;
+    case 50:
+        setRampTarget(first, s.noiseGen.colourRamp, v);
+        return;
+    case 51:
+        setRampTarget(first, s.noiseGen.levelRamp, v);
+        return;
+    case 65:
+        s.lfo.setSpeed(v);
+        return;
+    case 66:
+        s.lfo.setDelay(v);
+        return;
+    case 73:
+        clockBeatOffset_ = v;
+        return;
+    case 74:
+        lfoBeatOffset_ = v;
+        return;
     case 76:
         if (v != 0.0f) {
             keyboard_.latchedInterval = keyboard_.upperKey - keyboard_.lowerKey;
@@ -367,6 +410,7 @@ void Moraine_VST::applyParameter(int index, float v) {
         return;
     case 81:
         extraVoices_ = std::clamp(int(v), 0, kMaxVoices - 1);
+        extraVoicesShown_.store(extraVoices_, std::memory_order_relaxed);
         keyboard_.setExtraVoices(extraVoices_);
         return;
     case 82:
@@ -385,8 +429,10 @@ void Moraine_VST::applyParameter(int index, float v) {
         lfoPulses_ = std::max(1, int(v));
         lfoFactor_ = 24.0f / float(lfoPulses_);
         return;
-    case 89: return;
-    default: break;
+    case 89:
+        return;
+    default:
+        break;
     }
     if (index >= kFirstJackParam) {
         const int own = index - (kFirstJackParam - 1);
@@ -398,16 +444,23 @@ void Moraine_VST::applyParameter(int index, float v) {
     }
     // Settings of the shared modules that the table lists with the voices.
     switch (index) {
-    case 57: s.internalClock.setPeriod(v); return;
-    case 70: s.audio1.setPreampGain(v); return;
-    case 62: keyboard_.keyboardTriggerMultiple = v <= 0.5f; return;
+    case 57:
+        s.internalClock.setPeriod(v);
+        return;
+    case 70:
+        s.audio1.setPreampGain(v);
+        return;
+    case 62:
+        keyboard_.keyboardTriggerMultiple = v <= 0.5f;
+        return;
     case 63: {
         keyboard_.repeatMode = v >= 2.0f ? 0 : (v < 1.0f ? 2 : 1);
         if (keyboard_.repeatMode == 2) s.lfo.setPhase(0.0f);
         for (auto& voice : voices_) applyRepeatMode(*voice);
         return;
     }
-    default: break;
+    default:
+        break;
     }
     for (auto& voice : voices_) applyVoiceParameter(*voice, index, v);
 }
@@ -421,32 +474,84 @@ void Moraine_VST::applyVoiceParameter(Voice& voice, int index, float v) {
     }
     VoiceModules& m = voice.mods;
     switch (index) {
-    case 5: m.vco1.setCoarse(10.0f * v); break;
-    case 10: m.vco2.setCoarse(10.0f * v); break;
-    case 17: m.vco3.setCoarse(10.0f * v); break;
-    case 6: m.vco1.setFine(v - 0.5f); break;
-    case 11: m.vco2.setFine(v - 0.5f); break;
-    case 18: m.vco3.setFine(v - 0.5f); break;
-    case 12: m.vco2.setPanelPulseWidth(v); break;
-    case 19: m.vco3.setPanelPulseWidth(v); break;
-    case 23: m.vcf.setCoarse(10.0f * v); break;
-    case 24: m.vcf.setFine(v); break;
-    case 25: m.vcf.setResonance(v); break;
-    case 33: m.adsr.setAttack(v); break;
-    case 34: m.adsr.setDecay(v); break;
-    case 35: m.adsr.setSustain(v); break;
-    case 36: m.adsr.setRelease(v); break;
-    case 37: m.ar.setAttack(v); break;
-    case 39: m.ar.setRelease(v); break;
-    case 38: applyGateSource(voice, v); break;
-    case 40: setRampTarget(voice, m.vca.initialGainRamp, v); break;
-    case 46: applyMixerLevel(voice, false, v); break;
-    case 47: applyMixerLevel(voice, true, v); break;
-    case 55: m.lag.setRate(v); break;
-    case 58: applyKeyboardSwitch(voice, 0, v); break;
-    case 59: applyKeyboardSwitch(voice, 1, v); break;
-    case 60: applyKeyboardSwitch(voice, 2, v); break;
-    case 61: m.ring.setMode(v > 0.5f ? 1 : 2); break;
+    case 5:
+        m.vco1.setCoarse(10.0f * v);
+        break;
+    case 10:
+        m.vco2.setCoarse(10.0f * v);
+        break;
+    case 17:
+        m.vco3.setCoarse(10.0f * v);
+        break;
+    case 6:
+        m.vco1.setFine(v - 0.5f);
+        break;
+    case 11:
+        m.vco2.setFine(v - 0.5f);
+        break;
+    case 18:
+        m.vco3.setFine(v - 0.5f);
+        break;
+    case 12:
+        m.vco2.setPanelPulseWidth(v);
+        break;
+    case 19:
+        m.vco3.setPanelPulseWidth(v);
+        break;
+    case 23:
+        m.vcf.setCoarse(10.0f * v);
+        break;
+    case 24:
+        m.vcf.setFine(v);
+        break;
+    case 25:
+        m.vcf.setResonance(v);
+        break;
+    case 33:
+        m.adsr.setAttack(v);
+        break;
+    case 34:
+        m.adsr.setDecay(v);
+        break;
+    case 35:
+        m.adsr.setSustain(v);
+        break;
+    case 36:
+        m.adsr.setRelease(v);
+        break;
+    case 37:
+        m.ar.setAttack(v);
+        break;
+    case 39:
+        m.ar.setRelease(v);
+        break;
+    case 38:
+        applyGateSource(voice, v);
+        break;
+    case 40:
+        setRampTarget(voice, m.vca.initialGainRamp, v);
+        break;
+    case 46:
+        applyMixerLevel(voice, false, v);
+        break;
+    case 47:
+        applyMixerLevel(voice, true, v);
+        break;
+    case 55:
+        m.lag.setRate(v);
+        break;
+    case 58:
+        applyKeyboardSwitch(voice, 0, v);
+        break;
+    case 59:
+        applyKeyboardSwitch(voice, 1, v);
+        break;
+    case 60:
+        applyKeyboardSwitch(voice, 2, v);
+        break;
+    case 61:
+        m.ring.setMode(v > 0.5f ? 1 : 2);
+        break;
     case 64: {
         const float octave = v < -0.1f ? -2.0f : (v < 1.9f ? 0.0f : 2.0f);
         m.kbdLower.setOctave(octave);
@@ -470,7 +575,8 @@ void Moraine_VST::applyVoiceParameter(Voice& voice, int index, float v) {
         setRampTarget(voice, voice.link(kLinkReverbIn).ramp, v);
         masterVolume_.store(v, std::memory_order_relaxed);
         break;
-    default: break; // stored only: the panel acts on them
+    default:
+        break; // stored only: the panel acts on them
     }
 }
 
@@ -549,8 +655,12 @@ void Moraine_VST::dispatchMidi(int frame) {
         midiActivity_.store(1.0f, std::memory_order_relaxed);
         midiHold_ = 20;
         switch (kind) {
-        case 0x90: playNote(d1, d2); break;
-        case 0x80: playNote(d1, 0); break;
+        case 0x90:
+            playNote(d1, d2);
+            break;
+        case 0x80:
+            playNote(d1, 0);
+            break;
         case 0xB0:
             lastController_.store(float(d1), std::memory_order_relaxed);
             if (d1 != 0) midiController(channel, d1, d2, e.deltaFrames);
@@ -559,10 +669,17 @@ void Moraine_VST::dispatchMidi(int frame) {
             lastController_.store(float(57344 + d1), std::memory_order_relaxed);
             pitchBend(channel, d1, d2, e.deltaFrames);
             break;
-        case 0xC0: programChange(channel, d1); break;
-        case 0xD0: channelPressure(channel, d1, e.deltaFrames); break;
-        case 0xA0: polyphonicPressure(channel, d1, d2, e.deltaFrames); break;
-        default: break;
+        case 0xC0:
+            programChange(channel, d1);
+            break;
+        case 0xD0:
+            channelPressure(channel, d1, e.deltaFrames);
+            break;
+        case 0xA0:
+            polyphonicPressure(channel, d1, d2, e.deltaFrames);
+            break;
+        default:
+            break;
         }
     }
 }
@@ -691,7 +808,8 @@ void Moraine_VST::render(float** inputs, float** outputs, VstInt32 frames) {
             if (const VstTimeInfo* t = getTimeInfo(kVstPpqPosValid);
                 t && (t->flags & kVstPpqPosValid)) {
                 const float p = float(t->ppqPos);
-                if (internalClockSync_) s.internalClock.syncValue = clockFactor_ * p + clockBeatOffset_;
+                if (internalClockSync_)
+                    s.internalClock.syncValue = clockFactor_ * p + clockBeatOffset_;
                 if (lfoSync_) s.lfo.syncPhase = lfoFactor_ * p + lfoBeatOffset_;
             }
         }
@@ -734,11 +852,7 @@ void Moraine_VST::render(float** inputs, float** outputs, VstInt32 frames) {
                 right = wetR * reverb.rightLevel.current;
             }
 
-            if (!pan.positionRamp.settled) {
-                const float p = pan.positionRamp.current;
-                pan.leftGain = p <= 0.5f ? 1.0f : std::cos((p - 0.5f) * std::numbers::pi_v<float>);
-                pan.rightGain = p >= 0.5f ? 1.0f : std::cos((0.5f - p) * std::numbers::pi_v<float>);
-            }
+            if (!pan.positionRamp.settled) pan.updateGains();
             left += pan.leftGain * dry + s.leftCell;
             right += pan.rightGain * dry + s.rightCell;
 

@@ -3,14 +3,15 @@
 
 #include "engine/KeyboardController.h"
 #include "engine/graph/Voice.h"
+#include "platform/vst2/AudioEffectX.h"
 #include "plugin/ControlQueue.h"
 #include "plugin/MidiQueue.h"
 #include "plugin/ParameterTable.h"
-#include "platform/vst2/AudioEffectX.h"
 
 #include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace moraine {
 
@@ -80,7 +81,7 @@ public:
     float lastBlockFrames() const { return lastBlockFrames_.load(std::memory_order_relaxed); }
     float fadeGain() const { return fadeGain_.load(std::memory_order_relaxed); }
     bool isReady() const { return ready_.load(std::memory_order_acquire); }
-    int extraVoiceCount() const { return extraVoices_; }
+    int extraVoiceCount() const { return extraVoicesShown_.load(std::memory_order_relaxed); }
     float masterVolume() const { return masterVolume_.load(std::memory_order_relaxed); }
     bool noteHeld(int key) const;
     bool patchPending() const { return pendingPatch_.load(std::memory_order_acquire) != nullptr; }
@@ -145,6 +146,8 @@ private:
     MidiQueue midi_;
     ControlQueue control_;
     std::atomic<bool> resyncRequested_{false};
+    std::atomic<std::thread::id> graphThread_{};
+    std::atomic<int> extraVoicesShown_{0};
 
     // Held notes as the audio thread last saw them, and the velocities to restart after a
     // patch change (written by the thread that changes the patch).

@@ -33,8 +33,8 @@ enum class ParamStorage { Float, Integer, NotStored, Jack };
 // 180 records: the 179 parameters and the all-zero terminator.
 const ParameterInfo* parameterTable();
 const ParameterInfo& parameterInfo(int index); // index must be 0..178
-FourCC parameterCode(int index);                // 0 for index 1 and out of range
-int displayKind(int index);                     // -1 when the parameter has none
+FourCC parameterCode(int index);               // 0 for index 1 and out of range
+int displayKind(int index);                    // -1 when the parameter has none
 ParamStorage parameterStorage(int index);
 
 // Parameter index whose code equals `code`, -1 if none.

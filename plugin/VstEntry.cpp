@@ -1,20 +1,22 @@
 // The library's two exported symbols. Everything else is hidden.
 #include "plugin/MorainePlugin.h"
 
-#include <new>
-
-extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(
-    audioMasterCallback audioMaster) {
+extern "C" __attribute__((visibility("default"))) AEffect*
+VSTPluginMain(audioMasterCallback audioMaster) {
     if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
         return nullptr;
-    auto* plugin = new (std::nothrow) moraine::Moraine_VSTEdit(audioMaster);
-    return plugin ? plugin->getAeffect() : nullptr;
+    // Nothing may unwind into the host: a failed construction is a null effect.
+    try {
+        return (new moraine::Moraine_VSTEdit(audioMaster))->getAeffect();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 // Older hosts look for `main`; a C++ function cannot carry that name, so an asm label
 // binds it.
-extern "C" __attribute__((visibility("default"))) AEffect* vstLegacyMain(
-    audioMasterCallback audioMaster) asm("main");
+extern "C" __attribute__((visibility("default"))) AEffect*
+vstLegacyMain(audioMasterCallback audioMaster) asm("main");
 extern "C" AEffect* vstLegacyMain(audioMasterCallback audioMaster) {
     return VSTPluginMain(audioMaster);
 }

@@ -149,7 +149,8 @@ Setting parseCord(std::string_view text) {
     int ends[2];
     for (int i = 0; i < 2; ++i) {
         const std::string code(parts[i]);
-        ends[i] = code.size() == 4 ? moraine::jackNumber(moraine::fourccFromText(code.c_str())) : -1;
+        ends[i] =
+            code.size() == 4 ? moraine::jackNumber(moraine::fourccFromText(code.c_str())) : -1;
         if (ends[i] < 1) throw UsageError("--cord: no jack '" + code + "'");
     }
     if (ends[0] == ends[1]) throw UsageError("--cord: a cord needs two different jacks");

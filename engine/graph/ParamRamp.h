@@ -7,8 +7,8 @@ namespace moraine {
 
 struct ParamRamp {
     float current = 0.0f;
-    bool off = true;   // |current| < 1e-6: links that are off are skipped
-    int settled = 1;   // 0 while the ramp is in its voice's ramp list
+    bool off = true; // |current| < 1e-6: links that are off are skipped
+    int settled = 1; // 0 while the ramp is in its voice's ramp list
     ParamRamp* nextRamp = nullptr;
     float target = 0.0f;
     float increment = 0.0f;
@@ -26,7 +26,9 @@ inline bool notNormal(float x) {
     unsigned exponent = bits & 0x7F800000u;
     return exponent == 0 || exponent == 0x7F800000u;
 }
-inline float normalOrZero(float x) { return notNormal(x) ? 0.0f : x; }
+inline float normalOrZero(float x) {
+    return notNormal(x) ? 0.0f : x;
+}
 
 inline void ParamRamp::setNow(float v) {
     v = normalOrZero(v);

@@ -17,7 +17,9 @@ struct Binding {
     bool generator = false;
 };
 
-template <class M> M& as(void* m) { return *static_cast<M*>(m); }
+template <class M> M& as(void* m) {
+    return *static_cast<M*>(m);
+}
 
 // Callbacks of each node type. A captureless lambda converts to the plain function
 // pointer that the node table stores.
@@ -35,30 +37,42 @@ template <class M> Binding processorWithControl(M* m) {
 template <class M> Binding processorOnly(M* m) {
     return {m, nullptr, [](void* p, float x) { return as<M>(p).process(x); }, nullptr, false};
 }
-Binding summing(void* m) { return {m, nullptr, nullptr, nullptr, false}; }
+Binding summing(void* m) {
+    return {m, nullptr, nullptr, nullptr, false};
+}
 
 Binding bindOwnNode(Voice& v, NodeId id) {
     VoiceModules& m = v.mods;
     switch (id) {
-    case kNodeOutput: return summing(&m.outputSum);
-    case kNodeVco1: return generatorWithControl(&m.vco1);
-    case kNodeVco2: return generatorWithControl(&m.vco2);
-    case kNodeVco3: return generatorWithControl(&m.vco3);
+    case kNodeOutput:
+        return summing(&m.outputSum);
+    case kNodeVco1:
+        return generatorWithControl(&m.vco1);
+    case kNodeVco2:
+        return generatorWithControl(&m.vco2);
+    case kNodeVco3:
+        return generatorWithControl(&m.vco3);
     case kNodeVco2Pw:
         return {&m.vco2, [](void* p, float x) { as<VcoModule>(p).setPwmControl(x); }, nullptr,
                 [](void*, int) { return 0.0f; }, true};
-    case kNodeAdsr: return generatorWithControl(&m.adsr);
-    case kNodeAr: return generatorWithControl(&m.ar);
-    case kNodeAdsrTrigger: return {&m.adsr, nullptr, nullptr, nullptr, true};
-    case kNodeArTrigger: return {&m.ar, nullptr, nullptr, nullptr, true};
-    case kNodeVcf: return processorWithControl(&m.vcf);
+    case kNodeAdsr:
+        return generatorWithControl(&m.adsr);
+    case kNodeAr:
+        return generatorWithControl(&m.ar);
+    case kNodeAdsrTrigger:
+        return {&m.adsr, nullptr, nullptr, nullptr, true};
+    case kNodeArTrigger:
+        return {&m.ar, nullptr, nullptr, nullptr, true};
+    case kNodeVcf:
+        return processorWithControl(&m.vcf);
     case kNodeVca:
         return {&m.vca, [](void* p, float x) { as<VcaModule>(p).setLinearControl(x); },
                 [](void* p, float x) { return as<VcaModule>(p).process(x); }, nullptr, false};
     case kNodeVcaExp:
         return {&m.vca, [](void* p, float x) { as<VcaModule>(p).setExponentialControl(x); },
                 [](void* p, float x) { return as<VcaModule>(p).process(x); }, nullptr, false};
-    case kNodeRing: return processorOnly(&m.ring);
+    case kNodeRing:
+        return processorOnly(&m.ring);
     case kNodeRingA:
         return {&m.ring, nullptr, [](void* p, float x) { return as<RingModulator>(p).processA(x); },
                 nullptr, false};
@@ -68,7 +82,8 @@ Binding bindOwnNode(Voice& v, NodeId id) {
     case kNodeMixer:
     case kNodeInsert1:
     case kNodeInsert2:
-    case kNodeMultiple: return summing(nullptr);
+    case kNodeMultiple:
+        return summing(nullptr);
     case kNodeSwitchA:
         return {&m.eswitch, nullptr,
                 [](void* p, float x) { return as<ElectronicSwitch>(p).processA(x); }, nullptr,
@@ -81,52 +96,88 @@ Binding bindOwnNode(Voice& v, NodeId id) {
         return {&m.eswitch, [](void* p, float x) { as<ElectronicSwitch>(p).setControlC(x); },
                 [](void* p, float x) { return as<ElectronicSwitch>(p).processC(x); }, nullptr,
                 false};
-    case kNodeEnvFollower: return processorOnly(&m.follower);
-    case kNodeKbdLower: return generatorWithControl(&m.kbdLower);
-    case kNodeKbdUpper: return generatorWithControl(&m.kbdUpper);
-    case kNodeKbdGate: return generatorWithControl(&m.kbdGate);
-    case kNodeEnvGate: return generatorWithControl(&m.envGate);
-    case kNodeKbdTrigger: return generatorOnly(&m.kbdTrigger);
-    case kNodeInverter1: return processorOnly(&m.inverter1);
-    case kNodeInverter2: return processorOnly(&m.inverter2);
-    case kNodeLag: return processorOnly(&m.lag);
-    case kNodeSampleHold: return processorWithControl(&m.sampleHold);
-    default: return {};
+    case kNodeEnvFollower:
+        return processorOnly(&m.follower);
+    case kNodeKbdLower:
+        return generatorWithControl(&m.kbdLower);
+    case kNodeKbdUpper:
+        return generatorWithControl(&m.kbdUpper);
+    case kNodeKbdGate:
+        return generatorWithControl(&m.kbdGate);
+    case kNodeEnvGate:
+        return generatorWithControl(&m.envGate);
+    case kNodeKbdTrigger:
+        return generatorOnly(&m.kbdTrigger);
+    case kNodeInverter1:
+        return processorOnly(&m.inverter1);
+    case kNodeInverter2:
+        return processorOnly(&m.inverter2);
+    case kNodeLag:
+        return processorOnly(&m.lag);
+    case kNodeSampleHold:
+        return processorWithControl(&m.sampleHold);
+    default:
+        return {};
     }
 }
 
 Binding bindSharedNode(SharedModules::Store& s, NodeId id) {
     switch (id) {
-    case kNodeKbdLfo: return generatorOnly(&s.lfo);
-    case kNodePlus10: return generatorOnly(&s.plusCell);
-    case kNodeMinus10: return generatorOnly(&s.minusCell);
-    case kNodeZero: return generatorOnly(&s.zeroCell);
-    case kNodeAudioIn1: return generatorOnly(&s.audio1);
-    case kNodeAudioIn2: return generatorOnly(&s.audio2);
-    case kNodePan: return summing(&s.panControl);
-    case kNodeNoise: return generatorOnly(&s.noiseGen);
-    case kNodeClock: return generatorOnly(&s.internalClock);
-    case kNodeReverb: return generatorOnly(&s.reverbModule);
-    case kNodeLeftInput: return summing(&s.leftCell);
-    case kNodeRightInput: return summing(&s.rightCell);
-    default: return {};
+    case kNodeKbdLfo:
+        return generatorOnly(&s.lfo);
+    case kNodePlus10:
+        return generatorOnly(&s.plusCell);
+    case kNodeMinus10:
+        return generatorOnly(&s.minusCell);
+    case kNodeZero:
+        return generatorOnly(&s.zeroCell);
+    case kNodeAudioIn1:
+        return generatorOnly(&s.audio1);
+    case kNodeAudioIn2:
+        return generatorOnly(&s.audio2);
+    case kNodePan:
+        return summing(&s.panControl);
+    case kNodeNoise:
+        return generatorOnly(&s.noiseGen);
+    case kNodeClock:
+        return generatorOnly(&s.internalClock);
+    case kNodeReverb:
+        return generatorOnly(&s.reverbModule);
+    case kNodeLeftInput:
+        return summing(&s.leftCell);
+    case kNodeRightInput:
+        return summing(&s.rightCell);
+    default:
+        return {};
     }
 }
 
 ModuleNode*& sharedSlot(SharedModules& shared, NodeId id) {
     switch (id) {
-    case kNodeNoise: return shared.noise;
-    case kNodeClock: return shared.clock;
-    case kNodeAudioIn1: return shared.audioIn1;
-    case kNodeAudioIn2: return shared.audioIn2;
-    case kNodePan: return shared.pan;
-    case kNodeKbdLfo: return shared.keyboardLfo;
-    case kNodeReverb: return shared.reverb;
-    case kNodePlus10: return shared.plus10;
-    case kNodeMinus10: return shared.minus10;
-    case kNodeZero: return shared.zero;
-    case kNodeLeftInput: return shared.leftInput;
-    default: return shared.rightInput;
+    case kNodeNoise:
+        return shared.noise;
+    case kNodeClock:
+        return shared.clock;
+    case kNodeAudioIn1:
+        return shared.audioIn1;
+    case kNodeAudioIn2:
+        return shared.audioIn2;
+    case kNodePan:
+        return shared.pan;
+    case kNodeKbdLfo:
+        return shared.keyboardLfo;
+    case kNodeReverb:
+        return shared.reverb;
+    case kNodePlus10:
+        return shared.plus10;
+    case kNodeMinus10:
+        return shared.minus10;
+    case kNodeZero:
+        return shared.zero;
+    case kNodeLeftInput:
+        return shared.leftInput;
+    default:
+        return shared.rightInput;
     }
 }
 
@@ -170,7 +221,9 @@ bool rampFinished(const ParamRamp& r) {
 
 } // namespace
 
-SharedModules::~SharedModules() { delete store; }
+SharedModules::~SharedModules() {
+    delete store;
+}
 
 void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
     v.sampleRate = sampleRate;
@@ -216,8 +269,10 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
         l.normalAuxiliary = 0;
         l.restore();
         ModuleNode& into = v.nodes[spec.into];
-        if (spec.control) into.controlLinks[into.controlCount++] = &l;
-        else into.signalLinks[into.signalCount++] = &l;
+        if (spec.control)
+            into.controlLinks[into.controlCount++] = &l;
+        else
+            into.signalLinks[into.signalCount++] = &l;
         l.nextLink = v.linkList;
         v.linkList = &l;
     }
@@ -469,10 +524,12 @@ bool applyCord(Voice& v, FourCC a, FourCC b) {
 
     if (a == 0 || b == 0) {
         FourCC other = a == 0 ? b : a;
-        if (other == kInsertVcf) removeInsert(v, v.vcfInsertActive, kLinkMixerVcf, kLinkInsert1Vcf);
+        if (other == kInsertVcf)
+            removeInsert(v, v.vcfInsertActive, kLinkMixerVcf, kLinkInsert1Vcf);
         else if (other == kInsertVca)
             removeInsert(v, v.vcaInsertActive, kLinkMixerVca, kLinkInsert2Vca);
-        else if (other == kGate) setRampTarget(v, v.link(kLinkKbdGateExt).ramp, 0.0f);
+        else if (other == kGate)
+            setRampTarget(v, v.link(kLinkKbdGateExt).ramp, 0.0f);
         restoreLinks(v, other);
         return false;
     }
@@ -511,8 +568,10 @@ bool reconnect(Voice& v, FourCC a, FourCC b) {
                          {fourcc("pl13"), kLinkVco3Kbd, &v.mods.vco3}};
     for (const KeyboardInput& in : inputs) {
         if (a != in.code && b != in.code) continue;
-        if (applied) setRampTarget(v, v.link(in.link).ramp, 1.0f);
-        else if (in.vco->range == 2) setRampTarget(v, v.link(in.link).ramp, 0.0f);
+        if (applied)
+            setRampTarget(v, v.link(in.link).ramp, 1.0f);
+        else if (in.vco->range == 2)
+            setRampTarget(v, v.link(in.link).ramp, 0.0f);
     }
     return applied;
 }

@@ -17,8 +17,7 @@ void vst_strncpy(char* dst, const char* src, std::size_t maxChars) {
     dst[n] = '\0';
 }
 
-AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
-                         VstInt32 numParams)
+AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster), numPrograms(std::max<VstInt32>(numPrograms, 0)),
       numParams(std::max<VstInt32>(numParams, 0)) {
     std::memset(&cEffect, 0, sizeof cEffect);
@@ -37,7 +36,9 @@ AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
     cEffect.processDoubleReplacing = &processDoubleReplacingEntry;
 }
 
-AudioEffect::~AudioEffect() { delete editor; }
+AudioEffect::~AudioEffect() {
+    delete editor;
+}
 
 AudioEffect* AudioEffect::fromAeffect(AEffect* effect) {
     return effect ? static_cast<AudioEffect*>(effect->object) : nullptr;
@@ -140,7 +141,9 @@ void AudioEffect::processDoubleReplacing(double**, double** outputs, VstInt32 sa
 }
 
 void AudioEffect::setParameter(VstInt32, float) {}
-float AudioEffect::getParameter(VstInt32) { return 0.0f; }
+float AudioEffect::getParameter(VstInt32) {
+    return 0.0f;
+}
 
 void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
     setParameter(index, value);
@@ -148,23 +151,35 @@ void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
         audioMaster(&cEffect, audioMasterAutomate, index, 0, nullptr, value);
 }
 
-void AudioEffect::getParameterName(VstInt32, char* text) { vst_strncpy(text, "", 0); }
-void AudioEffect::getParameterLabel(VstInt32, char* text) { vst_strncpy(text, "", 0); }
-void AudioEffect::getParameterDisplay(VstInt32, char* text) { vst_strncpy(text, "", 0); }
+void AudioEffect::getParameterName(VstInt32, char* text) {
+    vst_strncpy(text, "", 0);
+}
+void AudioEffect::getParameterLabel(VstInt32, char* text) {
+    vst_strncpy(text, "", 0);
+}
+void AudioEffect::getParameterDisplay(VstInt32, char* text) {
+    vst_strncpy(text, "", 0);
+}
 
 void AudioEffect::setProgram(VstInt32 program) {
     if (program >= 0 && program < numPrograms) curProgram = program;
 }
 void AudioEffect::setProgramName(char*) {}
-void AudioEffect::getProgramName(char* name) { vst_strncpy(name, "", 0); }
+void AudioEffect::getProgramName(char* name) {
+    vst_strncpy(name, "", 0);
+}
 
 VstInt32 AudioEffect::getChunk(void** data, bool) {
     if (data) *data = nullptr;
     return 0;
 }
-VstInt32 AudioEffect::setChunk(void*, VstInt32, bool) { return 0; }
+VstInt32 AudioEffect::setChunk(void*, VstInt32, bool) {
+    return 0;
+}
 
-void AudioEffect::setNumInputs(VstInt32 inputs) { cEffect.numInputs = std::max<VstInt32>(inputs, 0); }
+void AudioEffect::setNumInputs(VstInt32 inputs) {
+    cEffect.numInputs = std::max<VstInt32>(inputs, 0);
+}
 
 void AudioEffect::setNumOutputs(VstInt32 outputs) {
     cEffect.numOutputs = std::max<VstInt32>(outputs, 0);
@@ -245,8 +260,8 @@ void AudioEffect::render(float** inputs, float** outputs, VstInt32 frames, bool 
     }
 }
 
-VstIntPtr AudioEffect::dispatchEntry(AEffect* e, VstInt32 opcode, VstInt32 index,
-                                     VstIntPtr value, void* ptr, float opt) {
+VstIntPtr AudioEffect::dispatchEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                     void* ptr, float opt) {
     AudioEffect* self = fromAeffect(e);
     return self ? self->dispatcher(opcode, index, value, ptr, opt) : 0;
 }

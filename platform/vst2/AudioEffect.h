@@ -63,8 +63,7 @@ public:
     // the boundary substitutes scratch rows for null ones.
     virtual void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) = 0;
     // Writes silence unless overridden; the host calls it only when canDoubleReplacing is set.
-    virtual void processDoubleReplacing(double** inputs, double** outputs,
-                                        VstInt32 sampleFrames);
+    virtual void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames);
 
     // Parameter values are normalised 0..1. The boundary passes only indices 0..numParams-1.
     virtual void setParameter(VstInt32 index, float value);
@@ -126,8 +125,7 @@ private:
     static VstIntPtr dispatchEntry(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                    void* ptr, float opt);
     static void processEntry(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
-    static void processReplacingEntry(AEffect* e, float** inputs, float** outputs,
-                                      VstInt32 frames);
+    static void processReplacingEntry(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
     static void processDoubleReplacingEntry(AEffect* e, double** inputs, double** outputs,
                                             VstInt32 frames);
     static void setParameterEntry(AEffect* e, VstInt32 index, float value);

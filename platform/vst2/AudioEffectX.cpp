@@ -10,8 +10,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     switch (opcode) {
     case effProcessEvents: {
         auto* events = static_cast<VstEvents*>(ptr);
-        if (!events || events->numEvents <= 0) return 0;
-        return processEvents(events);
+        if (!events) return 0;
+        return events->numEvents > 0 ? processEvents(events) : 1; // nothing to take: handled
     }
     case effCanBeAutomated:
         return isValidParameter(index) && canParameterBeAutomated(index) ? 1 : 0;
@@ -80,11 +80,21 @@ void AudioEffectX::resume() {
     wantEvents();
 }
 
-VstInt32 AudioEffectX::processEvents(VstEvents*) { return 0; }
-VstInt32 AudioEffectX::canDo(char*) { return 0; }
-bool AudioEffectX::getEffectName(char*) { return false; }
-bool AudioEffectX::getVendorString(char*) { return false; }
-bool AudioEffectX::getProductString(char*) { return false; }
+VstInt32 AudioEffectX::processEvents(VstEvents*) {
+    return 0;
+}
+VstInt32 AudioEffectX::canDo(char*) {
+    return 0;
+}
+bool AudioEffectX::getEffectName(char*) {
+    return false;
+}
+bool AudioEffectX::getVendorString(char*) {
+    return false;
+}
+bool AudioEffectX::getProductString(char*) {
+    return false;
+}
 
 VstInt32 AudioEffectX::getPlugCategory() {
     return (cEffect.flags & effFlagsIsSynth) ? kPlugCategSynth : kPlugCategUnknown;
@@ -153,8 +163,12 @@ bool AudioEffectX::endEdit(VstInt32 index) {
     return isValidParameter(index) && callHost(audioMasterEndEdit, index) != 0;
 }
 
-bool AudioEffectX::updateDisplay() { return callHost(audioMasterUpdateDisplay) != 0; }
-bool AudioEffectX::ioChanged() { return callHost(audioMasterIOChanged) != 0; }
+bool AudioEffectX::updateDisplay() {
+    return callHost(audioMasterUpdateDisplay) != 0;
+}
+bool AudioEffectX::ioChanged() {
+    return callHost(audioMasterIOChanged) != 0;
+}
 
 bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height) {
     return callHost(audioMasterSizeWindow, width, height) != 0;

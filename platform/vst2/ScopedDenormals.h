@@ -24,8 +24,12 @@ private:
     using State = unsigned int;
     // MXCSR: bit 15 flush-to-zero, bit 6 denormals-are-zero.
     static constexpr State kFlushBits = 0x8040;
-    static State read() noexcept { return _mm_getcsr(); }
-    static void write(State s) noexcept { _mm_setcsr(s); }
+    static State read() noexcept {
+        return _mm_getcsr();
+    }
+    static void write(State s) noexcept {
+        _mm_setcsr(s);
+    }
 #elif defined(__aarch64__)
     using State = std::uint64_t;
     // FPCR bit 24 (FZ) flushes both subnormal inputs and results.
@@ -35,12 +39,16 @@ private:
         asm volatile("mrs %0, fpcr" : "=r"(s));
         return s;
     }
-    static void write(State s) noexcept { asm volatile("msr fpcr, %0" : : "r"(s)); }
+    static void write(State s) noexcept {
+        asm volatile("msr fpcr, %0" : : "r"(s));
+    }
 #else
     // No portable control on other processors: the guard does nothing there.
     using State = unsigned int;
     static constexpr State kFlushBits = 0;
-    static State read() noexcept { return 0; }
+    static State read() noexcept {
+        return 0;
+    }
     static void write(State) noexcept {}
 #endif
 

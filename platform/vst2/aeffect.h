@@ -20,8 +20,8 @@ typedef int32_t VstInt32;
 typedef intptr_t VstIntPtr; /* pointer-sized: 8 bytes on x86-64, 4 on i386 */
 
 /* A four-character code: the first character lands in the most significant byte. */
-#define VST_FOURCC(a, b, c, d)                                                                    \
-    ((VstInt32)(((uint32_t)(uint8_t)(a) << 24) | ((uint32_t)(uint8_t)(b) << 16) |                \
+#define VST_FOURCC(a, b, c, d)                                                                     \
+    ((VstInt32)(((uint32_t)(uint8_t)(a) << 24) | ((uint32_t)(uint8_t)(b) << 16) |                  \
                 ((uint32_t)(uint8_t)(c) << 8) | (uint32_t)(uint8_t)(d)))
 
 enum {

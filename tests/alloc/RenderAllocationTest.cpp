@@ -3,12 +3,15 @@
 // the plug-in through its host entry points.
 #include "engine/graph/JackTable.h"
 #include "plugin/MorainePlugin.h"
+#include "tools/host/VstHost.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,8 +25,12 @@ void* countedAlloc(std::size_t size) {
 }
 } // namespace
 
-void* operator new(std::size_t n) { return countedAlloc(n); }
-void* operator new[](std::size_t n) { return countedAlloc(n); }
+void* operator new(std::size_t n) {
+    return countedAlloc(n);
+}
+void* operator new[](std::size_t n) {
+    return countedAlloc(n);
+}
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
     try {
         return countedAlloc(n);
@@ -31,22 +38,42 @@ void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept {
+    return operator new(n, t);
+}
 void* operator new(std::size_t n, std::align_val_t a) {
     if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
     std::size_t align = std::size_t(a);
     if (void* p = std::aligned_alloc(align, (n + align - 1) / align * align)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t n, std::align_val_t a) { return operator new(n, a); }
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void* operator new[](std::size_t n, std::align_val_t a) {
+    return operator new(n, a);
+}
+__attribute__((noinline)) void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+__attribute__((noinline)) void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+__attribute__((noinline)) void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 // The deletes stay out of line: inlined into a caller, g++ cannot see that each one
 // pairs with the matching new above and warns about a mismatch.
@@ -132,6 +159,40 @@ TEST(RenderAllocation, NothingIsAllocatedWhileRendering) {
     EXPECT_EQ(allocations.load(), 0);
 
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+}
+
+// The built library, loaded as a host loads it: its first render on a fresh thread must
+// not allocate either (thread-local storage in a loaded library would).
+TEST(RenderAllocation, TheLoadedLibraryRendersWithoutAllocating) {
+    std::string error;
+    auto instance = PluginInstance::load(MORAINE_PLUGIN_PATH, &error);
+    ASSERT_TRUE(instance) << error;
+    instance->start();
+    AEffect* e = instance->effect();
+    std::vector<float> left(512), right(512);
+    float* outputs[2] = {left.data(), right.data()};
+    float* inputs[2] = {left.data(), right.data()};
+    VstMidiEvent note{};
+    note.type = kVstMidiType;
+    note.byteSize = sizeof note;
+    note.midiData[0] = char(0x90);
+    note.midiData[1] = 60;
+    note.midiData[2] = 100;
+    Events list;
+    list.numEvents = 1;
+    list.events[0] = reinterpret_cast<VstEvent*>(&note);
+    e->setParameter(e, 81, 1.0f);
+
+    std::thread audio([&] {
+        counting = true;
+        for (int block = 0; block < 50; ++block) {
+            e->dispatcher(e, effProcessEvents, 0, 0, &list, 0.0f);
+            e->processReplacing(e, inputs, outputs, 512);
+        }
+        counting = false;
+    });
+    audio.join();
+    EXPECT_EQ(allocations.load(), 0);
 }
 
 } // namespace

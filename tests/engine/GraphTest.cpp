@@ -51,10 +51,18 @@ TEST(CircuitTables, EveryJackThatTakesACordExistsInTheCircuit) {
         for (const OutputJackSpec& o : kOutputJackSpecs) output |= o.code == info.code;
         SCOPED_TRACE(j);
         switch (info.role) {
-        case JackRole::In: EXPECT_TRUE(input && !output); break;
-        case JackRole::Out: EXPECT_TRUE(output && !input); break;
-        case JackRole::Both: EXPECT_TRUE(input && output); break;
-        case JackRole::None: EXPECT_FALSE(input || output); break;
+        case JackRole::In:
+            EXPECT_TRUE(input && !output);
+            break;
+        case JackRole::Out:
+            EXPECT_TRUE(output && !input);
+            break;
+        case JackRole::Both:
+            EXPECT_TRUE(input && output);
+            break;
+        case JackRole::None:
+            EXPECT_FALSE(input || output);
+            break;
         }
     }
 }

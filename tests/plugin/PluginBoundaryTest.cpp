@@ -21,8 +21,12 @@ std::unique_ptr<PluginInstance> loadPlugin(HostConfig config = {}) {
     return plugin;
 }
 
-float jackValue(const char (&code)[5]) { return float(jackNumber(fourcc(code))) / 1000.0f; }
-int jackParam(const char (&code)[5]) { return 89 + jackNumber(fourcc(code)); }
+float jackValue(const char (&code)[5]) {
+    return float(jackNumber(fourcc(code))) / 1000.0f;
+}
+int jackParam(const char (&code)[5]) {
+    return 89 + jackNumber(fourcc(code));
+}
 
 struct Buffers {
     explicit Buffers(int frames) : inL(frames), inR(frames), outL(frames), outR(frames) {}
@@ -158,8 +162,7 @@ TEST(PluginBoundary, ANoteAtFrameKStartsAtSampleK) {
     p->queueMidi(300, 0x80, 60, 0);
     p->queueMidi(300 + 128, 0x90, 61, 100); // two blocks later: frame 172 of the fourth
     p->process(nullptr, b.outputs(), 128);
-    for (int i = 0; i < 128; ++i)
-        EXPECT_EQ(b.outL[i] > 2.0f, i == 37) << i; // 15 V for one sample
+    for (int i = 0; i < 128; ++i) EXPECT_EQ(b.outL[i] > 2.0f, i == 37) << i; // 15 V for one sample
     p->process(nullptr, b.outputs(), 128);
     p->process(nullptr, b.outputs(), 128);
     p->process(nullptr, b.outputs(), 128);
@@ -225,7 +228,8 @@ TEST(PluginBoundary, AFloodOfMidiIsSurvived) {
     ASSERT_TRUE(p);
     p->start();
     p->setParameter(81, 1.0f);
-    for (int i = 0; i < 3000; ++i) p->queueMidi(i % 512, uint8_t(0x80 | (i % 2) << 4), uint8_t(i % 128), 100);
+    for (int i = 0; i < 3000; ++i)
+        p->queueMidi(i % 512, uint8_t(0x80 | (i % 2) << 4), uint8_t(i % 128), 100);
     Buffers b(512);
     for (int i = 0; i < 4; ++i) p->process(b.inputs(), b.outputs(), 512);
     EXPECT_TRUE(b.finite());

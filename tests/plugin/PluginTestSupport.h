@@ -13,9 +13,12 @@ namespace moraine::testing {
 struct FakeHost {
     static VstIntPtr callback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
         switch (opcode) {
-        case audioMasterVersion: return 2400;
-        case audioMasterGetTime: return ppqValid ? reinterpret_cast<VstIntPtr>(&time) : 0;
-        default: return 0;
+        case audioMasterVersion:
+            return 2400;
+        case audioMasterGetTime:
+            return ppqValid ? reinterpret_cast<VstIntPtr>(&time) : 0;
+        default:
+            return 0;
         }
     }
     static inline VstTimeInfo time{};
