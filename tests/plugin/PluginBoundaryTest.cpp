@@ -160,7 +160,7 @@ TEST(PluginBoundary, ANoteAtFrameKStartsAtSampleK) {
     p->process(nullptr, b.outputs(), 128);
     p->queueMidi(37, 0x90, 60, 100);
     p->queueMidi(300, 0x80, 60, 0);
-    p->queueMidi(300 + 128, 0x90, 61, 100); // two blocks later: frame 172 of the fourth
+    p->queueMidi(300 + 128, 0x90, 61, 100); // frame 44 of the fourth block from here
     p->process(nullptr, b.outputs(), 128);
     for (int i = 0; i < 128; ++i) EXPECT_EQ(b.outL[i] > 2.0f, i == 37) << i; // 15 V for one sample
     p->process(nullptr, b.outputs(), 128);
