@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 #include <numeric>
 #include <vector>
 
@@ -23,7 +24,7 @@ inline std::vector<double> magnitudeSpectrum(const std::vector<float>& x) {
     const double a0 = 0.35875, a1 = 0.48829, a2 = 0.14128, a3 = 0.01168;
     double windowSum = 0.0;
     for (int i = 0; i < n; ++i) {
-        const double t = 2.0 * M_PI * i / n;
+        const double t = 2.0 * std::numbers::pi * i / n;
         const double w = a0 - a1 * std::cos(t) + a2 * std::cos(2 * t) - a3 * std::cos(3 * t);
         windowSum += w;
         in[i] = float(x[std::size_t(i)] * w);
