@@ -3,8 +3,13 @@
 #pragma once
 
 namespace moraine {
+struct Voice;
+}
+
+namespace moraine {
 
 struct VcfModule {
+    Voice* voice = nullptr; // owns the filter's ramps
     float coarse = 0.0f;
     float fine = 0.5f;
     float resonance = 0.5f;

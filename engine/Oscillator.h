@@ -3,8 +3,13 @@
 #pragma once
 
 namespace moraine {
+struct Voice;
+}
+
+namespace moraine {
 
 struct VcoModule {
+    Voice* voice = nullptr; // owns the oscillator's ramps
     int kind = 1;             // 1, 2 or 3: which of the three oscillators
     int range = 1;            // 1 audio (10 Hz at 0 V), 2 low (0.03 Hz at 0 V)
     float coarseVolts = 0.0f; // 10 x panel coarse

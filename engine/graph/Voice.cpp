@@ -232,6 +232,8 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
     bool firstBuild = shared.empty();
     if (firstBuild) createSharedModules(shared, sampleRate);
 
+    v.mods.vco1.voice = v.mods.vco2.voice = v.mods.vco3.voice = &v;
+    v.mods.vcf.voice = &v;
     v.mods.vco1.kind = 1;
     v.mods.vco2.kind = 2;
     v.mods.vco3.kind = 3;
