@@ -840,17 +840,7 @@ void Moraine_VST::render(float** inputs, float** outputs, VstInt32 frames) {
             const float dry = 0.1f * mono;
 
             float left = 0.0f, right = 0.0f;
-            if (!reverb.leftLevel.off || !reverb.rightLevel.off || reverb.outputRead) {
-                float wetL = 0.0f, wetR = 0.0f;
-                reverb.core.process(reverb.send, wetL, wetR);
-                if (!(std::fabs(wetL) <= 1000.0f) || !(std::fabs(wetR) <= 1000.0f)) {
-                    wetL = wetR = 0.0f;
-                    reverb.core.clear();
-                }
-                reverb.lastLeft = wetL;
-                left = wetL * reverb.leftLevel.current;
-                right = wetR * reverb.rightLevel.current;
-            }
+            reverb.processSample(left, right);
 
             if (!pan.positionRamp.settled) pan.updateGains();
             left += pan.leftGain * dry + s.leftCell;
