@@ -1,53 +1,101 @@
-// Noise generator, internal clock, sample-and-hold, lag processor and envelope
-// follower: control surfaces whose signal paths are silent until they land.
+// The modulation utilities: the shared noise generator and internal clock, and each
+// voice's sample-and-hold, lag processor and envelope follower.
 #pragma once
 
 #include "engine/graph/ParamRamp.h"
 
 namespace moraine {
 
+// White noise blended with 50 Hz low-passed ("red") noise; computed once per sample and
+// read by every voice. (Silent until the shared random sequence lands.)
 struct NoiseGenerator {
-    ParamRamp colourRamp;
     ParamRamp levelRamp;
-    bool computed = false;
-    int sampleRate = 44100;
-
-    void setSampleRate(int sr) { sampleRate = sr; }
-    void invalidate() { computed = false; }
+    ParamRamp colourRamp;
+    float cached = -10000.0f;
+    void setSampleRate(int) {}
+    void invalidate() { cached = -10000.0f; }
     float output(int) { return 0.0f; }
 };
 
+// A square of 0 V for the first half of each period and 10 V for the second.
 struct InternalClock {
-    float period = 0.5f;
+    float period = 0.5f; // seconds
     int counter = 0;
     int periodSamples = 22050;
-    float syncValue = 0.0f;
+    float syncValue = 0.0f; // written once per block while following the host
     int sampleRate = 44100;
 
-    void setSampleRate(int sr) { sampleRate = sr; }
-    void setPeriod(float seconds) { period = seconds; }
-    void tick() {}
-    float output(int) const { return 0.0f; }
-    float syncedOutput(int) const { return 0.0f; }
+    void setSampleRate(int sr) {
+        sampleRate = sr;
+        updatePeriod();
+    }
+    void setPeriod(float seconds) {
+        period = seconds;
+        updatePeriod();
+    }
+    void tick() {
+        // Wrapped here rather than only when read, so that an unread clock cannot count
+        // past the integer range in a long session.
+        if (++counter >= periodSamples) counter %= periodSamples;
+    }
+    float output(int) {
+        counter %= periodSamples;
+        return counter > (periodSamples >> 1) ? 10.0f : 0.0f;
+    }
+    float syncedOutput(int) const { return syncValue; }
+
+private:
+    void updatePeriod();
 };
 
+// Takes its input whenever the clock input has moved by more than 0.5 V over the last
+// 31 control changes: both edges of a square sample.
 struct SampleAndHold {
     float held = 0.0f;
-    void setControl(float) {}
-    float process(float) { return 0.0f; }
+    float clock = 0.0f;
+    float previousClock = 0.0f;
+    float history[32] = {};
+    int historyIndex = 0;
+
+    void setControl(float v) {
+        clock = v;
+        historyIndex = (historyIndex + 1) & 31;
+        history[historyIndex] = v;
+    }
+    float process(float in);
 };
 
+// A one-pole smoother.
 struct LagProcessor {
-    float rate = 1.6f;
-    int sampleRate = 44100;
-    void setSampleRate(int sr) { sampleRate = sr; }
-    void setRate(float hz) { rate = hz; }
-    float process(float) { return 0.0f; }
+    float sampleRate = 44100.0f;
+    float rate = 1.6f; // Hz
+    float coef = 0.0f;
+    float state = 0.0f;
+
+    LagProcessor() { update(); }
+    void setSampleRate(int sr) {
+        sampleRate = float(sr);
+        update();
+    }
+    void setRate(float hz) {
+        rate = hz;
+        update();
+    }
+    float process(float in) {
+        const double y = (1.0 - double(coef)) * double(normalOrZero(in)) +
+                         double(coef) * double(normalOrZero(state));
+        state = float(y);
+        return state;
+    }
+
+private:
+    void update();
 };
 
+// Peak follower with a slow decay (about 2000 samples' time constant).
 struct EnvelopeFollower {
     float level = 0.0f;
-    float process(float) { return 0.0f; }
+    float process(float in);
 };
 
 } // namespace moraine
