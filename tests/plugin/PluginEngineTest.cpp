@@ -342,3 +342,35 @@ TEST(Identity, TheObjectReportsItself) {
 
 } // namespace
 } // namespace moraine
+
+namespace moraine {
+namespace {
+
+// Renders an impulse into the mixer (through the audio input) and returns the right
+// output, with or without a cord from the reverb's jack to the right direct input.
+std::vector<float> reverbThroughJack(bool patched) {
+    LivePlugin live(44100.0f, 2048);
+    Moraine_VST& p = *live.plugin;
+    p.setParameter(81, 0.0f);
+    live.cord("pl32", "pl54");
+    p.setParameter(46, 1.0f);
+    if (patched) live.cord("pl75", "pl76");
+    for (int i = 0; i < 4; ++i) live.render(); // levels arrive
+    live.inLeft[0] = 1.0f;
+    live.render();
+    return live.right;
+}
+
+TEST(ReverbJack, APatchedJackCarriesTheReverbOneSampleLater) {
+    const auto plain = reverbThroughJack(false);
+    const auto patched = reverbThroughJack(true);
+    int first = -1;
+    for (int i = 0; i < 2048 && first < 0; ++i)
+        if (plain[std::size_t(i)] != patched[std::size_t(i)]) first = i;
+    // The left wet signal starts at the first comb's length; the voices read it on the
+    // next sample.
+    EXPECT_EQ(first, 1117);
+}
+
+} // namespace
+} // namespace moraine
