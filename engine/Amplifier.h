@@ -1,6 +1,5 @@
-// Amplifier, ring modulator, inverters, electronic switch, pan, audio inputs and
-// the constant cells. The pan control and the audio inputs are complete; the others
-// keep their control surface and stay silent until their signal paths land.
+// The small signal modules: amplifier, ring modulator, inverters, electronic switch, pan,
+// audio inputs and the constant cells.
 #pragma once
 
 #include "engine/graph/ParamRamp.h"
@@ -9,26 +8,37 @@
 
 namespace moraine {
 
+// Three gains that add: the initial gain (unscaled), 0.1 per volt on the linear input and
+// a 0..1 exponential law over 0..10 V on the other.
 struct VcaModule {
-    ParamRamp initialGainRamp;
     float linearGain = 0.0f;
     float exponentialGain = 0.0f;
+    ParamRamp initialGainRamp;
 
-    void setLinearControl(float v) { linearGain = 0.1f * normalOrZero(v); }
-    void setExponentialControl(float) {}
-    float process(float) { return 0.0f; }
+    void setLinearControl(float v) {
+        linearGain = normalOrZero(float(0.1 * double(normalOrZero(v))));
+    }
+    void setExponentialControl(float v);
+    float process(float in) {
+        return (initialGainRamp.current + linearGain + exponentialGain) * normalOrZero(in);
+    }
 };
 
+// The product of its two inputs; in audio mode each input first loses its DC.
 struct RingModulator {
     int mode = 1; // 1 audio, 2 DC
+    float prevA = 0.0f, prevB = 0.0f;
+    float blockedA = 0.0f, blockedB = 0.0f;
     float inputA = 0.0f, inputB = 0.0f;
+    float pole = 0.0f;
     int sampleRate = 44100;
 
-    void setSampleRate(int sr) { sampleRate = sr; }
-    void setMode(int m) {
-        mode = m;
-        inputA = inputB = 0.0f;
+    RingModulator() { setMode(1); }
+    void setSampleRate(int sr) {
+        sampleRate = sr;
+        setMode(mode);
     }
+    void setMode(int m);
     float processA(float x) {
         inputA = x;
         return 0.0f;
@@ -37,41 +47,52 @@ struct RingModulator {
         inputB = x;
         return 0.0f;
     }
-    float process(float) { return 0.0f; }
+    float process(float);
 };
 
 struct Inverter {
-    float process(float) { return 0.0f; }
+    float process(float in) { return -normalOrZero(in); }
 };
 
+// Flipped by the clock on its control input: A and B into C (direction 1) or C out to
+// A and B (direction 2), as the cord on terminal C decides.
 struct ElectronicSwitch {
     float a = 0.0f, b = 0.0f, c = 0.0f, control = 0.0f;
     int direction = 0; // 0 not set, 1 A and B to C, 2 C to A and B
 
     void setDirection(int d) { direction = d; }
-    float processA(float) { return 0.0f; }
-    float processB(float) { return 0.0f; }
     void setControlC(float v) { control = v; }
-    float processC(float) { return 0.0f; }
+    float processA(float x) {
+        if (direction == 1) a = x;
+        return direction == 2 && control > 0.5f ? c : 0.0f;
+    }
+    float processB(float x) {
+        if (direction == 1) b = x;
+        return direction == 2 && control < 0.5f ? c : 0.0f;
+    }
+    float processC(float x) {
+        if (direction == 2) c = x;
+        if (direction == 1) return control > 0.5f ? a : b;
+        return 0.0f;
+    }
 };
 
 struct PanControl {
     float leftGain = 1.0f;
     float rightGain = 1.0f;
     ParamRamp positionRamp;
-    // Equal gain in the middle, a cosine fall towards the far side.
+    // Full level on the near side, a cosine fall on the far side.
     void updateGains() {
         const float p = positionRamp.current;
-        constexpr float pi = 3.14159265358979f;
-        leftGain = p <= 0.5f ? 1.0f : std::cos((p - 0.5f) * pi);
-        rightGain = p >= 0.5f ? 1.0f : std::cos((0.5f - p) * pi);
+        constexpr float pi = 3.1415927f;
+        leftGain = p <= 0.5f ? 1.0f : float(std::cos(double((p - 0.5f) * pi)));
+        rightGain = p >= 0.5f ? 1.0f : float(std::cos(double((0.5f - p) * pi)));
     }
 };
 
 struct AudioInput {
     float value = 0.0f;
     float gain = 1.0f;
-
     void setValue(float x) { value = x; }
     void setPreampGain(float g) { gain = g; }
     float output(int) const { return value * gain; }

@@ -26,7 +26,7 @@ TEST(PluginParameters, HostValuesBecomeEngineValuesInEveryVoice) {
     EXPECT_NEAR(p.engineValue(33), 50.0015f, 1e-3f);
     EXPECT_NEAR(p.getParameter(33), 0.5f, 1e-6f);
     live.render();
-    for (int v = 0; v < kMaxVoices; ++v) EXPECT_NEAR(p.voice(v).mods.adsr.attack, 50.0015f, 1e-3f);
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_NEAR(p.voice(v).mods.adsr.attackTime, 50.0015f, 1e-3f);
 
     p.setParameter(81, 1.0f);
     live.render();
@@ -109,7 +109,7 @@ TEST(PluginParameters, AFloodOfChangesEndsInTheLastValues) {
     p.setParameter(33, 0.25f);
     p.setParameter(107, 0.058f);
     live.render();
-    EXPECT_NEAR(p.voice(5).mods.adsr.attack, 0.003f + 99.997f * 0.25f, 1e-3f);
+    EXPECT_NEAR(p.voice(5).mods.adsr.attackTime, 0.003f + 99.997f * 0.25f, 1e-3f);
     EXPECT_EQ(p.voice(5).link(kLinkVcfVco1).selector, 2);
     EXPECT_NEAR(p.voice(0).mods.vcf.resonance, float(199 % 7) / 7.0f, 1e-6f);
 }
@@ -217,7 +217,7 @@ TEST(PatchChange, FadesOutInNineBlocksAndBackInWithoutNegativeGain) {
     }
     EXPECT_EQ(blocks, 9);
     EXPECT_FLOAT_EQ(p.voice(0).rampRate, 44100.0f / 4000.0f);
-    EXPECT_NEAR(p.voice(2).mods.adsr.attack, 2.0f, 1e-4f);
+    EXPECT_NEAR(p.voice(2).mods.adsr.attackTime, 2.0f, 1e-4f);
 }
 
 TEST(PatchChange, WithoutAnAudioThreadTheChangeStillLands) {
@@ -228,7 +228,7 @@ TEST(PatchChange, WithoutAnAudioThreadTheChangeStillLands) {
     EXPECT_TRUE(patch.applied);
     EXPECT_FALSE(p.patchPending());
     live.render();
-    EXPECT_NEAR(p.voice(0).mods.adsr.attack, 2.0f, 1e-4f);
+    EXPECT_NEAR(p.voice(0).mods.adsr.attackTime, 2.0f, 1e-4f);
 }
 
 TEST(PatchChange, HeldNotesAreReleasedAndPlayedAgain) {
