@@ -1,21 +1,27 @@
-// Per-voice keyboard modules (control voltages, gate, trigger, envelope gate) and
-// the shared keyboard LFO. Glide, vibrato and repeat arrive with the keyboard
-// controller; here the voltages, gate and trigger already follow the notes.
+// The keyboard's per-voice modules (control voltages, gate, trigger, envelope gate) and
+// the keyboard LFO that every voice shares.
 #pragma once
 
 #include "engine/graph/ParamRamp.h"
 
 namespace moraine {
 
+struct Voice;
+
+// One keyboard voltage: the note (with glide), octave shift, pitch bend and whatever is
+// patched into its control input (the vibrato by default).
 struct KeyboardCv {
     float octaveOffset = 0.0f;
     float controlVolts = 0.0f;
     float portamentoTime = 0.01f;
     int portamentoOn = 0;
+    Voice* voice = nullptr; // owns the glide and bend ramps
     ParamRamp bendRamp;
     ParamRamp noteRamp;
 
-    void setNote(float volts) { noteRamp.setNow(float(double(volts) - 1.0)); }
+    // A key's voltage; the module outputs it one volt lower, so that a full keyboard link
+    // into an oscillator at 0 V plays the key's frequency an octave down.
+    void setNote(float volts);
     void setOctave(float offset) { octaveOffset = offset; }
     void setPortamentoTime(float seconds) { portamentoTime = seconds; }
     void setPortamento(int on) { portamentoOn = on; }
@@ -25,23 +31,27 @@ struct KeyboardCv {
     }
 };
 
+// 10 V while a key holds the voice; otherwise the gate patched into its input, opened
+// and closed by jumps of more than 5 V.
 struct KeyboardGate {
     float keyGate = 0.0f;
     int keyHeld = 0;
     float externalGate = 0.0f;
+    float history[32] = {};
+    int historyIndex = 0;
 
     void setKeyGate(bool on) {
         keyHeld = on;
         keyGate = on ? 10.0f : 0.0f;
     }
-    void setControl(float) {}
+    void setControl(float v);
     float output(int) const { return keyHeld ? 10.0f : externalGate; }
 };
 
+// 15 V for exactly the sample of the note.
 struct KeyboardTrigger {
     float pending = 0.0f;
     float out = 0.0f;
-
     void fire() { pending = 15.0f; }
     void tick() {
         out = pending;
@@ -56,22 +66,53 @@ struct EnvelopeGate {
     float output(int) const { return value; }
 };
 
-struct KeyboardLfo {
-    float speed = 1.0f;
-    float delay = 0.01f;
-    float phase = 0.0f;
-    float syncPhase = 0.0f;
-    int keyDown = 0;
-    int sampleRate = 44100;
+// Selectors of the keyboard LFO's outputs.
+enum LfoOutput { kLfoDelayedSine = 1, kLfoSquare = 4, kLfoTriangle = 5 };
 
-    void setSampleRate(int sr) { sampleRate = sr; }
-    void setSpeed(float hz) { speed = hz; }
-    void setDelay(float seconds) { delay = seconds; }
-    void setKeyDown(int f) { keyDown = f; }
+// Vibrato source and repeat clock: a delayed, faded-in sine, a square and a triangle.
+struct KeyboardLfo {
+    float sampleRate = 44100.0f;
+    float delay = 0.01f;
+    float inverseDelay = 100.0f;
+    float speed = 1.0f;
+    float increment = 1.0f / 44100.0f;
+    float phase = 0.0f;
+    float delayTimer = 0.0f;
+    float sineOut = 0.0f, squareOut = 0.0f, syncPhase = 0.0f, triangleOut = 0.0f;
+    int keyDown = 0;
+    int dirty = 7;
+    float inverseSampleRate = 1.0f / 44100.0f;
+    // The vibrato delay counts from creation and follows the sample rate, so the first
+    // note after loading already has its delay.
+    float timerIncrement = 1.0f / 44100.0f;
+
+    void setSampleRate(int sr);
+    void setSpeed(float hz) {
+        speed = hz;
+        increment = hz / sampleRate;
+    }
+    void setDelay(float seconds) {
+        delay = seconds;
+        inverseDelay = 1.0f / seconds;
+    }
+    void setKeyDown(int f) {
+        if (f == keyDown) return;
+        keyDown = f;
+        delayTimer = 0.0f;
+    }
     void setPhase(float p) { phase = p; }
-    void tick() {}
-    float output(int) const { return 0.0f; }
-    float syncedOutput(int) const { return 0.0f; }
+    void tick() {
+        double p = double(phase) + double(increment);
+        if (p >= 1.0) p -= 1.0;
+        phase = (p >= 0.0 && p < 1.0) ? float(p) : 0.0f;
+        dirty = 7;
+        delayTimer += timerIncrement;
+    }
+    float output(int selector);
+    float syncedOutput(int selector) const;
+
+private:
+    float delayedSine(double angle) const;
 };
 
 } // namespace moraine

@@ -27,6 +27,22 @@ public:
     float keyFrequency[128];
     float keyVolts[128];
     void buildEqualTemperament();
+    // Retunes from the 128 three-byte entries (semitone, fraction high, fraction low) of a
+    // tuning dump; an entry of 127, 127, 127 leaves its key alone.
+    void applyTuning(const unsigned char* entries);
+
+    // The panel's buttons: the envelope trigger gates the first voice's envelopes by
+    // hand; the portamento trigger turns glide on in every voice while pressed.
+    void envelopeTrigger(bool pressed);
+    void portamentoTrigger(bool pressed);
+
+    // Told of every note-on that gates the envelopes, with the voice that plays it (the
+    // first voice when playing two-note); the MIDI map applies the velocity there.
+    using VelocityHook = void (*)(void* context, int key, int velocity, int voice);
+    void setVelocityHook(VelocityHook hook, void* context) {
+        velocityHook_ = hook;
+        velocityContext_ = context;
+    }
 
     int keyDown[128] = {};
     int velocity[2][128] = {};
@@ -45,7 +61,12 @@ private:
     void twoNote(int key, int vel);
     void polyphonic(int key, int vel);
     void setLfoRepeat(Voice& v, bool on);
+    void gateEnvelopes(Voice& v, int key, int vel, int voice);
     float voltsForKey(int key) const;
+    KeyboardLfo& lfo() { return shared_->store->lfo; }
+
+    VelocityHook velocityHook_ = nullptr;
+    void* velocityContext_ = nullptr;
 
     Voice* voices_[kMaxVoices] = {};
     SharedModules* shared_ = nullptr;

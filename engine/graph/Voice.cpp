@@ -234,6 +234,7 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
 
     v.mods.vco1.voice = v.mods.vco2.voice = v.mods.vco3.voice = &v;
     v.mods.vcf.voice = &v;
+    v.mods.kbdLower.voice = v.mods.kbdUpper.voice = &v;
     v.mods.vco1.kind = 1;
     v.mods.vco2.kind = 2;
     v.mods.vco3.kind = 3;
