@@ -23,9 +23,12 @@ void KeyboardGate::setControl(float v) {
     historyIndex = (historyIndex + 1) & 31;
     history[historyIndex] = v;
     const float d = v - history[(historyIndex + 1) & 31];
-    if (d < -5.0f) externalGate = 0.0f;
-    else if (d > 5.0f) externalGate = 10.0f;
-    else return;
+    if (d < -5.0f)
+        externalGate = 0.0f;
+    else if (d > 5.0f)
+        externalGate = 10.0f;
+    else
+        return;
     std::fill(std::begin(history), std::end(history), v);
     historyIndex = 0;
 }
@@ -62,10 +65,12 @@ float KeyboardLfo::output(int selector) {
 }
 
 float KeyboardLfo::syncedOutput(int selector) const {
-    if (selector == kLfoDelayedSine) return delayedSine(double(syncPhase) * 2.0 * 3.1415927410125732);
+    if (selector == kLfoDelayedSine)
+        return delayedSine(double(syncPhase) * 2.0 * 3.1415927410125732);
     const float fraction = syncPhase - std::floor(syncPhase);
     if (selector == kLfoSquare) return fraction < 0.5f ? 10.0f : 0.0f;
-    if (selector == kLfoTriangle) return fraction < 0.5f ? 2.0f * fraction - 1.0f : 1.0f - 2.0f * fraction;
+    if (selector == kLfoTriangle)
+        return fraction < 0.5f ? 2.0f * fraction - 1.0f : 1.0f - 2.0f * fraction;
     return 0.0f;
 }
 

@@ -15,7 +15,9 @@ void KeyboardController::attach(Voice* const* voices, SharedModules* shared) {
 }
 
 namespace {
-float voltsOf(float frequency) { return float(std::log(double(frequency / 10.0f)) / std::log(2.0)); }
+float voltsOf(float frequency) {
+    return float(std::log(double(frequency / 10.0f)) / std::log(2.0));
+}
 } // namespace
 
 void KeyboardController::buildEqualTemperament() {
@@ -29,10 +31,12 @@ void KeyboardController::buildEqualTemperament() {
 void KeyboardController::applyTuning(const unsigned char* entries) {
     if (!entries) return;
     for (int k = 0; k < 128; ++k) {
-        const int s = entries[3 * k] & 127, m = entries[3 * k + 1] & 127, l = entries[3 * k + 2] & 127;
+        const int s = entries[3 * k] & 127, m = entries[3 * k + 1] & 127,
+                  l = entries[3 * k + 2] & 127;
         if (s == 127 && m == 127 && l == 127) continue;
         const int fraction = m * 128 + l; // in 1/16384 of a semitone
-        const double r = fraction == 0 ? 1.0 : std::pow(2.0, fraction * 100.0 * (1.0 / 16384.0) / 1200.0);
+        const double r =
+            fraction == 0 ? 1.0 : std::pow(2.0, fraction * 100.0 * (1.0 / 16384.0) / 1200.0);
         const float f = float(double(baseFrequency[s]) * r);
         keyFrequency[k] = f;
         keyVolts[k] = voltsOf(f);
@@ -62,8 +66,10 @@ void KeyboardController::gateEnvelopes(Voice& v, int key, int vel, int voice) {
 
 void KeyboardController::noteEvent(int key, int vel) {
     if (key < 0 || key > 127 || !voices_[0]) return;
-    if (extraVoices == 0) twoNote(key, vel);
-    else polyphonic(key, vel);
+    if (extraVoices == 0)
+        twoNote(key, vel);
+    else
+        polyphonic(key, vel);
 }
 
 void KeyboardController::twoNote(int key, int vel) {
