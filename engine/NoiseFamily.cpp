@@ -1,10 +1,27 @@
 #include "engine/NoiseFamily.h"
 
+#include "engine/Random.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 
 namespace moraine {
+
+void NoiseGenerator::setSampleRate(int sr) {
+    sampleRate = float(sr);
+    const double b = 2.0 - std::cos(314.1592653589793 / double(sampleRate));
+    pole = float(b - std::sqrt(b * b - 1.0));
+    oneMinusPole = 1.0f - pole;
+}
+
+float NoiseGenerator::output(int) {
+    if (cached >= -100.0f) return cached;
+    const float white = float(double(sharedRand()) * 3.0517578125e-5 - 0.5);
+    redState = normalOrZero(oneMinusPole * white + pole * redState);
+    cached = ((redState * 10.0f - white) * colourRamp.current + white) * levelRamp.current;
+    return cached;
+}
 
 void InternalClock::updatePeriod() {
     // A period below one sample would divide by zero; the shortest clock is one sample.

@@ -7,14 +7,20 @@
 namespace moraine {
 
 // White noise blended with 50 Hz low-passed ("red") noise; computed once per sample and
-// read by every voice. (Silent until the shared random sequence lands.)
+// read by every voice.
 struct NoiseGenerator {
+    float sampleRate = 44100.0f;
+    float oneMinusPole = 0.0f;
+    float pole = 0.0f;
+    float redState = 0.0f;
+    float cached = -10000.0f; // below -100: not yet computed this sample
     ParamRamp levelRamp;
     ParamRamp colourRamp;
-    float cached = -10000.0f;
-    void setSampleRate(int) {}
+
+    NoiseGenerator() { setSampleRate(44100); }
+    void setSampleRate(int sr);
     void invalidate() { cached = -10000.0f; }
-    float output(int) { return 0.0f; }
+    float output(int);
 };
 
 // A square of 0 V for the first half of each period and 10 V for the second.

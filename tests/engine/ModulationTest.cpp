@@ -1,10 +1,13 @@
-// The clock, sample-and-hold, lag processor and envelope follower.
+// The noise generator, clock, sample-and-hold, lag processor and envelope follower.
 #include "engine/NoiseFamily.h"
+#include "support/Spectrum.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace moraine {
 namespace {
@@ -91,6 +94,66 @@ TEST(EnvelopeFollower, PeakThenSlowDecay) {
     EXPECT_EQ(f.process(25.0f), 10.0f);
     EXPECT_EQ(f.process(30.0f), 10.0f);
     EXPECT_FALSE(std::isnan(f.process(std::numeric_limits<float>::quiet_NaN())));
+}
+
+} // namespace
+} // namespace moraine
+
+namespace moraine {
+namespace {
+
+std::vector<float> noiseRun(float colour, float level, int n = 1 << 16) {
+    NoiseGenerator noise;
+    noise.setSampleRate(44100);
+    noise.colourRamp.setNow(colour);
+    noise.levelRamp.setNow(level);
+    std::vector<float> out(static_cast<std::size_t>(n));
+    for (float& x : out) {
+        noise.invalidate();
+        x = noise.output(0);
+        EXPECT_EQ(noise.output(0), x); // every reader of one sample sees one value
+    }
+    return out;
+}
+
+// Mean power of the spectrum between two frequencies.
+double bandPower(const std::vector<double>& mag, double rate, std::size_t n, double lo, double hi) {
+    double sum = 0.0;
+    int count = 0;
+    for (std::size_t k = std::size_t(lo * double(n) / rate); k < std::size_t(hi * double(n) / rate);
+         ++k) {
+        sum += mag[k] * mag[k];
+        ++count;
+    }
+    return sum / count;
+}
+
+TEST(Noise, WhiteIsFlatWithinHalfTheLevel) {
+    const auto white = noiseRun(0.0f, 5.0f);
+    const auto [lo, hi] = std::minmax_element(white.begin(), white.end());
+    EXPECT_GE(*lo, -2.5f);
+    EXPECT_LT(*hi, 2.5f);
+    EXPECT_LT(*lo, -2.45f);
+    EXPECT_GT(*hi, 2.45f);
+    const auto mag = testing::magnitudeSpectrum(white);
+    const double slope = 10 * std::log10(bandPower(mag, 44100, white.size(), 4000, 6000) /
+                                         bandPower(mag, 44100, white.size(), 400, 600));
+    EXPECT_NEAR(slope, 0.0, 1.5);
+}
+
+TEST(Noise, RedFallsAtSixDecibelsAnOctaveAboveFiftyHertz) {
+    const auto red = noiseRun(1.0f, 1.0f);
+    const auto white = noiseRun(0.0f, 1.0f);
+    const auto r = testing::magnitudeSpectrum(red);
+    const auto w = testing::magnitudeSpectrum(white);
+    const std::size_t n = red.size();
+    const double decade =
+        10 * std::log10(bandPower(r, 44100, n, 4000, 6000) / bandPower(r, 44100, n, 400, 600));
+    EXPECT_NEAR(decade, -20.0, 2.0);
+    // Well below the corner the red noise is the white one, ten times louder.
+    const double lowGain =
+        10 * std::log10(bandPower(r, 44100, n, 3, 12) / bandPower(w, 44100, n, 3, 12));
+    EXPECT_NEAR(lowGain, 20.0, 3.0);
 }
 
 } // namespace
