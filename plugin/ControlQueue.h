@@ -12,7 +12,13 @@
 namespace moraine {
 
 struct ControlCommand {
-    enum Kind : std::int32_t { Parameter, Note, PatchFadeOut } kind = Parameter;
+    enum Kind : std::int32_t {
+        Parameter,
+        Note,
+        PatchFadeOut,
+        EnvelopeTrigger,
+        PortamentoTrigger
+    } kind = Parameter;
     std::int32_t index = 0; // parameter index or note
     float value = 0.0f;     // engine value or velocity
 };

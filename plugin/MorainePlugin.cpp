@@ -348,6 +348,12 @@ void Moraine_VST::handleCommand(const ControlCommand& c) {
     case ControlCommand::PatchFadeOut:
         fadeLinksOut();
         break;
+    case ControlCommand::EnvelopeTrigger:
+        keyboard_.envelopeTrigger(c.index != 0);
+        break;
+    case ControlCommand::PortamentoTrigger:
+        keyboard_.portamentoTrigger(c.index != 0);
+        break;
     }
 }
 
@@ -634,6 +640,14 @@ void Moraine_VST::note(int key, int velocity) {
     if (key < 0 || key > 127) return;
     velocity = std::clamp(velocity, 0, 127);
     post({ControlCommand::Note, key, float(velocity)});
+}
+
+void Moraine_VST::envelopeTrigger(bool pressed) {
+    post({ControlCommand::EnvelopeTrigger, pressed ? 1 : 0, 0.0f});
+}
+
+void Moraine_VST::portamentoTrigger(bool pressed) {
+    post({ControlCommand::PortamentoTrigger, pressed ? 1 : 0, 0.0f});
 }
 
 void Moraine_VST::playNote(int key, int velocity) {

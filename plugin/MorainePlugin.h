@@ -61,6 +61,9 @@ public:
 
     // A note from anywhere: played at once on the audio thread, queued from others.
     void note(int key, int velocity);
+    // The panel's envelope-trigger and portamento-trigger buttons, pressed or released.
+    void envelopeTrigger(bool pressed);
+    void portamentoTrigger(bool pressed);
 
     // Parameters in engine units.
     float engineValue(int index) const;

@@ -26,7 +26,8 @@ TEST(PluginParameters, HostValuesBecomeEngineValuesInEveryVoice) {
     EXPECT_NEAR(p.engineValue(33), 50.0015f, 1e-3f);
     EXPECT_NEAR(p.getParameter(33), 0.5f, 1e-6f);
     live.render();
-    for (int v = 0; v < kMaxVoices; ++v) EXPECT_NEAR(p.voice(v).mods.adsr.attackTime, 50.0015f, 1e-3f);
+    for (int v = 0; v < kMaxVoices; ++v)
+        EXPECT_NEAR(p.voice(v).mods.adsr.attackTime, 50.0015f, 1e-3f);
 
     p.setParameter(81, 1.0f);
     live.render();
@@ -370,6 +371,46 @@ TEST(ReverbJack, APatchedJackCarriesTheReverbOneSampleLater) {
     // The left wet signal starts at the first comb's length; the voices read it on the
     // next sample.
     EXPECT_EQ(first, 1117);
+}
+
+} // namespace
+} // namespace moraine
+
+namespace moraine {
+namespace {
+
+TEST(PanelButtons, EnvelopeAndPortamentoTriggersReachTheFirstVoice) {
+    LivePlugin live;
+    Moraine_VST& p = *live.plugin;
+    p.envelopeTrigger(true);
+    live.render();
+    EXPECT_EQ(p.voice(0).mods.adsr.phase, 0);
+    EXPECT_EQ(p.voice(0).mods.ar.phase, 0);
+    EXPECT_EQ(p.voice(1).mods.adsr.phase, 2);
+    p.envelopeTrigger(false);
+    live.render();
+    EXPECT_NE(p.voice(0).mods.adsr.phase, 0);
+
+    p.setParameter(69, 1.0f); // glide off
+    live.render();
+    p.portamentoTrigger(true);
+    live.render();
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(p.voice(v).mods.kbdUpper.portamentoOn, 1);
+    p.portamentoTrigger(false);
+    live.render();
+    EXPECT_EQ(p.voice(8).mods.kbdLower.portamentoOn, 0);
+}
+
+TEST(KeyboardParameters, OctaveShiftsOnlyAtTheEndsOfItsRange) {
+    LivePlugin live;
+    Moraine_VST& p = *live.plugin;
+    for (auto [host, offset] :
+         {std::pair{0.75f, 0.0f}, {0.975f, 2.0f}, {0.0f, -2.0f}, {0.5f, 0.0f}}) {
+        p.setParameter(64, host); // -2 .. 2: 0.75 is +1, 0.975 is +1.9
+        live.render();
+        EXPECT_EQ(p.voice(4).mods.kbdLower.octaveOffset, offset) << host;
+        EXPECT_EQ(p.voice(4).mods.kbdUpper.octaveOffset, offset) << host;
+    }
 }
 
 } // namespace
