@@ -1,0 +1,109 @@
+#include "engine/MinBlep.h"
+
+#include "platform/Resources.h"
+
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+namespace moraine {
+
+namespace {
+
+constexpr const char* kResourceName = "MB.txt";
+
+// Hands out the text line by line; each line is copied so that sscanf stops at its end
+// and never reads past the embedded bytes.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    bool next(std::string& line) {
+        if (pos_ >= text_.size()) return false;
+        std::size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos) end = text_.size();
+        line.assign(text_.substr(pos_, end - pos_));
+        pos_ = end + 1;
+        ++number_;
+        return true;
+    }
+    int number() const { return number_; }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    int number_ = 0;
+};
+
+[[noreturn]] void fail(const std::string& why) {
+    throw std::runtime_error("minBLEP table: " + why);
+}
+
+float headerNumber(LineReader& in, std::string& line, const char* what) {
+    float v = 0.0f;
+    if (!in.next(line) || std::sscanf(line.c_str(), "%f", &v) != 1 || !std::isfinite(v))
+        fail(std::string("the ") + what + " line is missing or malformed");
+    return v;
+}
+
+} // namespace
+
+MinBlepTable parseMinBlepTable(std::string_view text) {
+    if (text.empty()) fail(std::string(kResourceName) + " is missing or empty");
+    MinBlepTable t;
+    LineReader in(text);
+    std::string line;
+    t.corner = headerNumber(in, line, "corner");
+    t.oversampling = headerNumber(in, line, "oversampling");
+    t.nzc = headerNumber(in, line, "zero-crossings");
+    if (!(t.nzc > 0.0f)) fail("the zero-crossings line must be positive");
+    t.twiceNzc = 2.0f * t.nzc;
+    // "1409.0 % size" reads as 1409: the integer conversion stops at the point.
+    if (!in.next(line) || std::sscanf(line.c_str(), "%d", &t.size) != 1)
+        fail("the size line is missing or malformed");
+    if (t.size < kMinBlepSpan)
+        fail("it holds " + std::to_string(t.size) + " values; the oscillators read " +
+             std::to_string(kMinBlepSpan));
+    // Every value takes at least two characters; a larger count cannot be in the text.
+    if (std::size_t(t.size) > text.size() / 2)
+        fail("the size line says " + std::to_string(t.size) + " values, more than the text holds");
+
+    t.values.resize(std::size_t(t.size));
+    for (int k = 0; k < t.size; ++k) {
+        double v = 0.0;
+        if (!in.next(line))
+            fail("the size line says " + std::to_string(t.size) + " values, the text holds " +
+                 std::to_string(k));
+        if (std::sscanf(line.c_str(), " %lf", &v) != 1 || !std::isfinite(v))
+            fail("line " + std::to_string(in.number()) + " is not a number");
+        t.values[std::size_t(k)] = float(v);
+    }
+
+    for (int i = 0; i < kMinBlepSpan; ++i) t.residual[i] = 1.0f - t.values[std::size_t(i)];
+    t.residual[kMinBlepSpan] = t.residual[kMinBlepSpan + 1] = 0.0f;
+    // The residual is read between points, so its sum over one step, averaged over the
+    // sub-sample offset, is the area under the straight lines through the points.
+    double area = 0.0;
+    for (int i = 0; i < kMinBlepSpan; ++i)
+        area += 0.5 * (double(t.residual[i]) + double(t.residual[i + 1]));
+    t.residualMean = float(area / kMinBlepOversampling);
+    return t;
+}
+
+const MinBlepTable& minBlepTable() {
+    // A throwing initialiser leaves the static unbuilt, so every later oscillator fails
+    // the same way.
+    static const MinBlepTable table = [] {
+        try {
+            return parseMinBlepTable(findResource(kResourceName));
+        } catch (const std::exception& e) {
+            std::printf("cannot build the oscillators: %s\n", e.what());
+            std::fflush(stdout);
+            throw;
+        }
+    }();
+    return table;
+}
+
+} // namespace moraine
