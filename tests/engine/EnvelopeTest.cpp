@@ -124,3 +124,24 @@ TEST(Envelope, TimesTooShortForTheRateAreInstantNotUnstable) {
 
 } // namespace
 } // namespace moraine
+
+namespace moraine {
+namespace {
+
+TEST(EnvelopeRates, ShortestTimesStayStableAtEveryRate) {
+    for (int rate : {8000, 22050, 44100, 96000, 192000, 384000}) {
+        EnvelopeGen e(6, 0.003f, 0.003f, 5.0f, 0.003f);
+        e.setSampleRate(rate);
+        EXPECT_GE(e.attackCoef, 0.0f);
+        EXPECT_LT(e.attackCoef, 1.0f);
+        e.setControl(10.0f);
+        for (int i = 0; i < rate / 10; ++i) {
+            e.step();
+            ASSERT_TRUE(e.level >= 0.0f && e.level <= 10.0f) << rate;
+        }
+        EXPECT_NEAR(e.level, 5.0f, 0.05f) << rate;
+    }
+}
+
+} // namespace
+} // namespace moraine
