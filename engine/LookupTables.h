@@ -8,13 +8,20 @@
 
 namespace moraine {
 
+// The nearest integer, ties to even. Adding and taking away 1.5 x 2^23 lets the FPU's own
+// rounding do it in two additions; beyond 2^22 the library call takes over.
+inline float nearestEven(float a) {
+    constexpr float kShift = 12582912.0f;
+    return std::fabs(a) < 4194304.0f ? (a + kShift) - kShift : std::nearbyint(a);
+}
+
 template <int Steps> struct LookupTable {
     static_assert((Steps & (Steps - 1)) == 0, "the wrap is a bit mask");
     float values[Steps + 2];
 
     float operator()(float x) const {
         const float a = x * float(Steps);
-        const float nearest = std::nearbyint(a); // ties to even in the default rounding mode
+        const float nearest = nearestEven(a);
         const float fraction = a - nearest;
         const int j = int(std::int64_t(nearest) & (Steps - 1));
         return values[j] + (values[j + 1] - values[j]) * fraction;
