@@ -4,6 +4,8 @@
 
 #include "engine/graph/ParamRamp.h"
 
+#include <cmath>
+
 namespace moraine {
 
 // White noise blended with 50 Hz low-passed ("red") noise; computed once per sample and
@@ -28,7 +30,7 @@ struct InternalClock {
     float period = 0.5f; // seconds
     int counter = 0;
     int periodSamples = 22050;
-    float syncValue = 0.0f; // written once per block while following the host
+    float syncValue = 0.0f; // the host's position in clock periods, written once per block
     int sampleRate = 44100;
 
     void setSampleRate(int sr) {
@@ -48,7 +50,13 @@ struct InternalClock {
         counter %= periodSamples;
         return counter > (periodSamples >> 1) ? 10.0f : 0.0f;
     }
-    float syncedOutput(int) const { return syncValue; }
+    // Following the host: one period per unit of the position (one quarter note at 24
+    // pulses), 10 V for its first half so that the rising edge falls on the beat (plus
+    // the beat offset), like the keyboard LFO's synchronised square.
+    float syncedOutput(int) const {
+        const float fraction = syncValue - std::floor(syncValue);
+        return fraction < 0.5f ? 10.0f : 0.0f;
+    }
 
 private:
     void updatePeriod();

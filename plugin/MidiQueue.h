@@ -4,20 +4,30 @@
 
 #include "platform/vst2/aeffect.h"
 
+#include <atomic>
+#include <cstdint>
+
 namespace moraine {
 
 class MidiQueue {
 public:
     static constexpr int kSlots = 512;
 
-    // Keeps at most 511 undelivered events: when the ring is full the oldest event is
-    // dropped, so a flood costs its oldest notes rather than the whole queue.
-    void push(const VstMidiEvent& e) {
+    // Holds at most 511 undelivered events (a full ring would look empty). When it is
+    // full the new event is dropped and counted: the events already queued are earlier
+    // in time, and overwriting them would lose the whole queue.
+    bool push(const VstMidiEvent& e) {
+        const int next = (write_ + 1) % kSlots;
+        if (next == read_) {
+            dropped_.fetch_add(1, std::memory_order_relaxed);
+            return false;
+        }
         slots_[write_] = e;
-        write_ = (write_ + 1) % kSlots;
-        if (write_ == read_) read_ = (read_ + 1) % kSlots;
+        write_ = next;
+        return true;
     }
     bool empty() const { return read_ == write_; }
+    int size() const { return (write_ - read_ + kSlots) % kSlots; }
     const VstMidiEvent& front() const { return slots_[read_]; }
     void pop() { read_ = (read_ + 1) % kSlots; }
     // Events still queued at the end of a block are due from frame 0 of the next.
@@ -27,11 +37,14 @@ public:
                 slots_[i].deltaFrames > frames ? slots_[i].deltaFrames - frames : 0;
     }
     void clear() { read_ = write_ = 0; }
+    // Events refused because the ring was full, since construction. Any thread may read it.
+    std::uint32_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
 
 private:
     VstMidiEvent slots_[kSlots] = {};
     int read_ = 0;
     int write_ = 0;
+    std::atomic<std::uint32_t> dropped_{0};
 };
 
 } // namespace moraine

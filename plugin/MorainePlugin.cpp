@@ -127,6 +127,8 @@ Moraine_VST::Moraine_VST(audioMasterCallback audioMaster)
     }
 
     dataFolder_ = defaultDataFolder();
+    midiMapFiles_.setFolder(dataFolder_);
+    midiMapFiles_.startUp(midiMap_);
 
     values_.reset(new std::atomic<float>[kEngineValueCount]);
     for (int i = 0; i < kEngineValueCount; ++i)
@@ -141,6 +143,7 @@ Moraine_VST::Moraine_VST(audioMasterCallback audioMaster)
         raw[i] = voices_[i].get();
     }
     keyboard_.attach(raw, &shared_);
+    keyboard_.setVelocityHook(&Moraine_VST::velocityHook, this);
     keyboard_.keyboardGatesEnvelopes = true;
 
     dcR_ = 1.0f - 10.0f / sampleRate;
@@ -226,8 +229,10 @@ VstInt32 Moraine_VST::setChunk(void*, VstInt32, bool) {
 
 VstInt32 Moraine_VST::processEvents(VstEvents* events) {
     if (!events) return 1;
+    // The host's list runs past the two slots its type declares.
+    VstEvent* const* list = events->events;
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
-        const VstEvent* e = events->events[i];
+        const VstEvent* e = list[i];
         if (!e || e->type != kVstMidiType) continue;
         VstMidiEvent m;
         std::memcpy(&m, e, sizeof m);
@@ -424,7 +429,9 @@ void Moraine_VST::applyParameter(int index, float v) {
         for (auto& voice : voices_) setClockSynced(*voice, internalClockSync_ != 0);
         return;
     case 83:
-        internalClockPulses_ = std::max(1, int(v));
+        // A host value holds a whole number only to float precision (26 comes back as
+        // 25.999998), so the integer part is taken after a small allowance.
+        internalClockPulses_ = std::max(1, int(v + 0.001f));
         clockFactor_ = 24.0f / float(internalClockPulses_);
         return;
     case 84:
@@ -432,7 +439,7 @@ void Moraine_VST::applyParameter(int index, float v) {
         for (auto& voice : voices_) setLfoSynced(*voice, lfoSync_ != 0);
         return;
     case 85:
-        lfoPulses_ = std::max(1, int(v));
+        lfoPulses_ = std::max(1, int(v + 0.001f));
         lfoFactor_ = 24.0f / float(lfoPulses_);
         return;
     case 89:
@@ -677,7 +684,13 @@ void Moraine_VST::dispatchMidi(int frame) {
             break;
         case 0xB0:
             lastController_.store(float(d1), std::memory_order_relaxed);
-            if (d1 != 0) midiController(channel, d1, d2, e.deltaFrames);
+            if (d1 == 0) {
+                // Bank select chooses a group; the sound stays until a program change.
+                if (PatchSelector* p = patchSelector_.load(std::memory_order_acquire))
+                    p->selectGroup(d2);
+            } else {
+                midiController(channel, d1, d2, e.deltaFrames);
+            }
             break;
         case 0xE0:
             lastController_.store(float(57344 + d1), std::memory_order_relaxed);
@@ -698,13 +711,102 @@ void Moraine_VST::dispatchMidi(int frame) {
     }
 }
 
-// Controllers, pressure and program changes reach parameters and patches through the
-// MIDI map and the patch library; until those exist they are counted and dropped.
-void Moraine_VST::midiController(int, int, int, int) {}
-void Moraine_VST::pitchBend(int, int, int, int) {}
-void Moraine_VST::channelPressure(int, int, int) {}
-void Moraine_VST::programChange(int, int) {}
-void Moraine_VST::polyphonicPressure(int, int, int, int) {}
+void Moraine_VST::applyMidiMap(int source, int controller, int channel, int value,
+                               bool fourteenBit) {
+    MidiMatch m;
+    int cursor = 0;
+    while (midiMap_.nextMatch(cursor, source, controller, channel, m)) {
+        midiTarget_.store(m.target, std::memory_order_relaxed);
+        setFromEngineValue(m.target, mapMidiValue(m, value, fourteenBit));
+    }
+    midiTarget_.store(-1, std::memory_order_relaxed);
+}
+
+void Moraine_VST::midiController(int channel, int controller, int value, int) {
+    if (controller == 1)
+        applyMidiMap(kSourceModWheel, 0, 0, value, false);
+    else
+        applyMidiMap(kSourceController, controller, channel, value, false);
+}
+
+void Moraine_VST::pitchBend(int channel, int lsb, int msb, int) {
+    applyMidiMap(kSourceController, kPitchBendController, channel, (msb & 127) * 128 + (lsb & 127),
+                 true);
+}
+
+void Moraine_VST::channelPressure(int, int value, int) {
+    applyMidiMap(kSourceAftertouch, 0, 0, value, false);
+}
+
+void Moraine_VST::programChange(int, int program) {
+    if (PatchSelector* p = patchSelector_.load(std::memory_order_acquire))
+        p->selectProgram(std::clamp(program, 0, 127));
+}
+
+void Moraine_VST::polyphonicPressure(int, int note, int value, int) {
+    if (note < 0 || note > 127) return;
+    const int count = keyboard_.voicesInUse();
+    for (int i = 0; i < count; ++i) {
+        // Two-note play keeps both held keys on the first voice.
+        const bool holds =
+            keyboard_.keyDown[note] &&
+            (count == 1 ? note == keyboard_.lowerKey || note == keyboard_.upperKey
+                        : keyboard_.voiceKey[i] == note && voices_[i]->mods.kbdGate.keyHeld);
+        if (!holds) continue;
+        MidiMatch m;
+        int cursor = 0;
+        while (midiMap_.nextMatch(cursor, kSourceAftertouch, 0, 0, m)) {
+            if (m.target >= kFirstJackParam) continue; // cords are never per voice
+            midiTarget_.store(m.target, std::memory_order_relaxed);
+            applyVoiceParameter(*voices_[i], m.target, mapMidiValue(m, value, false));
+        }
+    }
+    midiTarget_.store(-1, std::memory_order_relaxed);
+}
+
+void Moraine_VST::velocityHook(void* context, int key, int velocity, int voice) {
+    static_cast<Moraine_VST*>(context)->applyVelocity(key, velocity, voice);
+}
+
+// The voice that plays the note glides to the mapped value in 40 samples rather than
+// 4000, so the note starts with it; the previous rate comes back afterwards (a patch
+// change may be running its own fast ramps).
+void Moraine_VST::applyVelocity(int, int velocity, int voiceIndex) {
+    if (voiceIndex < 0 || voiceIndex >= kMaxVoices) return;
+    Voice& voice = *voices_[voiceIndex];
+    const bool mono = keyboard_.voicesInUse() == 1;
+    const float savedRate = voice.rampRate;
+    voice.rampRate = float(voice.sampleRate) / 40.0f;
+    MidiMatch m;
+    int cursor = 0;
+    while (midiMap_.nextMatch(cursor, kSourceVelocity, 0, 0, m)) {
+        const float v = mapMidiValue(m, velocity, false);
+        midiTarget_.store(m.target, std::memory_order_relaxed);
+        if (mono)
+            setFromEngineValue(m.target, v);
+        else if (m.target < kFirstJackParam)
+            applyVoiceParameter(voice, m.target, v);
+    }
+    midiTarget_.store(-1, std::memory_order_relaxed);
+    voice.rampRate = savedRate;
+}
+
+// The host's musical position, once per block. Only the fraction of a cycle matters to
+// the synchronised outputs, and taking it in double keeps a long song's position exact.
+void Moraine_VST::readTempo() {
+    if (!internalClockSync_ && !lfoSync_) return;
+    const VstTimeInfo* t = getTimeInfo(kVstPpqPosValid);
+    if (!t || !(t->flags & kVstPpqPosValid) || !std::isfinite(t->ppqPos)) return;
+    auto cycle = [](double factor, double position, double offset) {
+        const double x = factor * position + offset;
+        const double fraction = x - std::floor(x);
+        return std::isfinite(fraction) ? float(std::clamp(fraction, 0.0, 0.99999994)) : 0.0f;
+    };
+    SharedModules::Store& s = *shared_.store;
+    if (internalClockSync_)
+        s.internalClock.syncValue = cycle(clockFactor_, t->ppqPos, clockBeatOffset_);
+    if (lfoSync_) s.lfo.syncPhase = cycle(lfoFactor_, t->ppqPos, lfoBeatOffset_);
+}
 
 // ---------------------------------------------------------------- patch change
 
@@ -818,15 +920,7 @@ void Moraine_VST::render(float** inputs, float** outputs, VstInt32 frames) {
         applyFade(outputs, frames, pending);
     } else {
         SharedModules::Store& s = *shared_.store;
-        if (internalClockSync_ || lfoSync_) {
-            if (const VstTimeInfo* t = getTimeInfo(kVstPpqPosValid);
-                t && (t->flags & kVstPpqPosValid)) {
-                const float p = float(t->ppqPos);
-                if (internalClockSync_)
-                    s.internalClock.syncValue = clockFactor_ * p + clockBeatOffset_;
-                if (lfoSync_) s.lfo.syncPhase = lfoFactor_ * p + lfoBeatOffset_;
-            }
-        }
+        readTempo();
         const float* in1 = inputs ? inputs[0] : nullptr;
         const float* in2 = inputs ? inputs[1] : nullptr;
         float* outL = outputs[0];

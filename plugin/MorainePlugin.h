@@ -3,12 +3,15 @@
 
 #include "engine/KeyboardController.h"
 #include "engine/graph/Voice.h"
+#include "patch/MidiMap.h"
 #include "platform/vst2/AudioEffectX.h"
 #include "plugin/ControlQueue.h"
 #include "plugin/MidiQueue.h"
 #include "plugin/ParameterTable.h"
+#include "plugin/PatchSelector.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -89,6 +92,21 @@ public:
     bool noteHeld(int key) const;
     bool patchPending() const { return pendingPatch_.load(std::memory_order_acquire) != nullptr; }
     const std::string& dataFolder() const { return dataFolder_; }
+    // The parameter the MIDI map is setting right now, -1 when none: a change that comes
+    // from MIDI is not the user's and is not sent back to the host as automation.
+    int midiMapTarget() const { return midiTarget_.load(std::memory_order_relaxed); }
+    // MIDI events refused because the host sent more than the queue holds.
+    std::uint32_t midiEventsDropped() const { return midi_.dropped(); }
+
+    // The MIDI map and its files. The map is audio-thread data once rendering starts;
+    // edits from other threads must reach it through the audio thread.
+    MidiMap& midiMap() { return midiMap_; }
+    MidiMapFiles& midiMapFiles() { return midiMapFiles_; }
+    // Bank select and program change go here; null (the default) ignores them. The object
+    // does not take ownership.
+    void setPatchSelector(PatchSelector* selector) {
+        patchSelector_.store(selector, std::memory_order_release);
+    }
 
     // For tests and tools running without an audio thread: applies what the host's and
     // the editor's threads have handed over. Must not run concurrently with render.
@@ -114,6 +132,10 @@ private:
     void post(const ControlCommand& c);
     bool onAudioThread() const;
     void dispatchMidi(int frame);
+    void applyMidiMap(int source, int controller, int channel, int value, bool fourteenBit);
+    void applyVelocity(int key, int velocity, int voice);
+    static void velocityHook(void* context, int key, int velocity, int voice);
+    void readTempo();
     void renderSilence(float** outputs, VstInt32 frames);
     void fadeLinksOut();
     void drainControl();
@@ -147,6 +169,10 @@ private:
     std::unique_ptr<Voice> voices_[kMaxVoices];
     KeyboardController keyboard_;
     MidiQueue midi_;
+    MidiMap midiMap_;
+    MidiMapFiles midiMapFiles_;
+    std::atomic<PatchSelector*> patchSelector_{nullptr};
+    std::atomic<int> midiTarget_{-1};
     ControlQueue control_;
     std::atomic<bool> resyncRequested_{false};
     std::atomic<std::thread::id> graphThread_{};
