@@ -44,17 +44,15 @@ void EnvelopeGen::setSustain(float v) {
 }
 
 void EnvelopeGen::setControl(float v) {
-    historyIndex = (historyIndex + 1) & 31;
-    history[historyIndex] = v;
-    const float d = v - history[(historyIndex + 1) & 31];
+    history.push(v);
+    const float d = v - history.oldest();
     if (d < -5.0f)
         gateOff();
     else if (d > 5.0f)
         gateOn();
     else
         return;
-    std::fill(std::begin(history), std::end(history), v);
-    historyIndex = 0;
+    history.restart(v);
 }
 
 void EnvelopeGen::gateOn() {
@@ -74,8 +72,7 @@ void EnvelopeGen::reset() {
     attacking = 0;
     phase = 2;
     segment = Idle;
-    std::fill(std::begin(history), std::end(history), 0.0f);
-    historyIndex = 0;
+    history.restart(0.0f);
 }
 
 } // namespace moraine

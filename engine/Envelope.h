@@ -2,6 +2,8 @@
 // sustain level and nearly 0 V, gated by jumps of more than 5 V on the control input.
 #pragma once
 
+#include "engine/ControlHistory.h"
+
 namespace moraine {
 
 struct EnvelopeGen {
@@ -18,8 +20,7 @@ struct EnvelopeGen {
     int attacking = 0;
     int kind = 6;  // 6 ADSR, 8 AR
     int phase = 2; // 0 gated, 1 releasing, 2 idle
-    float history[32] = {};
-    int historyIndex = 0;
+    ControlHistory history;
     Segment segment = Idle;
 
     EnvelopeGen() { updateAll(); }

@@ -20,17 +20,15 @@ void KeyboardCv::setNote(float volts) {
 }
 
 void KeyboardGate::setControl(float v) {
-    historyIndex = (historyIndex + 1) & 31;
-    history[historyIndex] = v;
-    const float d = v - history[(historyIndex + 1) & 31];
+    history.push(v);
+    const float d = v - history.oldest();
     if (d < -5.0f)
         externalGate = 0.0f;
     else if (d > 5.0f)
         externalGate = 10.0f;
     else
         return;
-    std::fill(std::begin(history), std::end(history), v);
-    historyIndex = 0;
+    history.restart(v);
 }
 
 void KeyboardLfo::setSampleRate(int sr) {

@@ -2,6 +2,7 @@
 // the keyboard LFO that every voice shares.
 #pragma once
 
+#include "engine/ControlHistory.h"
 #include "engine/graph/ParamRamp.h"
 
 namespace moraine {
@@ -37,8 +38,7 @@ struct KeyboardGate {
     float keyGate = 0.0f;
     int keyHeld = 0;
     float externalGate = 0.0f;
-    float history[32] = {};
-    int historyIndex = 0;
+    ControlHistory history;
 
     void setKeyGate(bool on) {
         keyHeld = on;

@@ -32,11 +32,10 @@ void InternalClock::updatePeriod() {
 }
 
 float SampleAndHold::process(float in) {
-    const double d = double(clock) - double(history[(historyIndex + 1) & 31]);
+    const double d = double(clock) - double(history.oldest());
     if (std::fabs(d) > 0.5) {
         held = in;
-        std::fill(std::begin(history), std::end(history), clock);
-        historyIndex = 0;
+        history.restart(clock);
     }
     previousClock = clock;
     return held;

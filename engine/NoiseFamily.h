@@ -2,6 +2,7 @@
 // voice's sample-and-hold, lag processor and envelope follower.
 #pragma once
 
+#include "engine/ControlHistory.h"
 #include "engine/graph/ParamRamp.h"
 
 #include <cmath>
@@ -68,13 +69,11 @@ struct SampleAndHold {
     float held = 0.0f;
     float clock = 0.0f;
     float previousClock = 0.0f;
-    float history[32] = {};
-    int historyIndex = 0;
+    ControlHistory history;
 
     void setControl(float v) {
         clock = v;
-        historyIndex = (historyIndex + 1) & 31;
-        history[historyIndex] = v;
+        history.push(v);
     }
     float process(float in);
 };
