@@ -142,7 +142,16 @@ TEST(RenderAllocation, NothingIsAllocatedWhileRendering) {
         notes[i].midiData[2] = 100;
         list.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
     }
+    // Controllers, pitch bend and both pressures run through the MIDI map, and velocity
+    // too once the keyboard gates the envelopes.
+    const unsigned char mapped[4][3] = {
+        {0xB0, 74, 90}, {0xE0, 0, 90}, {0xD0, 70, 0}, {0xA0, 60, 80}};
+    for (int i = 0; i < 4; ++i) {
+        VstMidiEvent& m = notes[2 * i + 1];
+        for (int b = 0; b < 3; ++b) m.midiData[b] = char(mapped[i][b]);
+    }
     list.numEvents = 8;
+    e->setParameter(e, 38, 1.0f);
     e->processReplacing(e, inputs, outputs, 256);
 
     counting = true;
