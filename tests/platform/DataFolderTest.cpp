@@ -56,8 +56,8 @@ TEST(DataFolder, FallsBackToTheHomeFolder) {
     Environment env;
     env.set("MORAINE_DATA_DIR", "");
     env.set("XDG_DATA_HOME", "relative/is/ignored");
-    env.set("HOME", "/home/player");
-    EXPECT_EQ(defaultDataFolder(), "/home/player/.local/share/Larchmere Audio/Moraine Deck/");
+    env.set("HOME", "/players/one");
+    EXPECT_EQ(defaultDataFolder(), "/players/one/.local/share/Larchmere Audio/Moraine Deck/");
 }
 
 } // namespace
