@@ -81,12 +81,16 @@ struct PanControl {
     float leftGain = 1.0f;
     float rightGain = 1.0f;
     ParamRamp positionRamp;
-    // Full level on the near side, a cosine fall on the far side.
+    float gainsPosition = -1.0f; // the position the gains were computed for
+    // Full level on the near side, a cosine fall on the far side. Cheap to call every
+    // sample: it recomputes only when the position has moved.
     void updateGains() {
         const float p = positionRamp.current;
-        constexpr float pi = 3.1415927f;
-        leftGain = p <= 0.5f ? 1.0f : float(std::cos(double((p - 0.5f) * pi)));
-        rightGain = p >= 0.5f ? 1.0f : float(std::cos(double((0.5f - p) * pi)));
+        if (p == gainsPosition) return;
+        gainsPosition = p;
+        constexpr double pi = 3.1415927;
+        leftGain = p <= 0.5f ? 1.0f : float(std::cos((double(p) - 0.5) * pi));
+        rightGain = p >= 0.5f ? 1.0f : float(std::cos((0.5 - double(p)) * pi));
     }
 };
 

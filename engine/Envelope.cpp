@@ -10,7 +10,7 @@ float EnvelopeGen::coefficient(float seconds) const {
     // Shorter than two samples the base would turn negative and the segment would ring;
     // such a time is simply instant.
     const double base = 1.0 - 2.0 / (double(sampleRate) * double(seconds));
-    const double c = std::isfinite(base) ? std::max(base, 0.0) : 0.0;
+    const double c = std::isfinite(base) ? std::clamp(base, 0.0, 1.0) : 0.0;
     return float(c * c);
 }
 

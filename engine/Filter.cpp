@@ -158,8 +158,11 @@ float VcfModule::process(float in) {
     subOut[0] = out[0];
     subOut[1] = out[1];
 
-    float y = normalOrZero((out[0] + out[1]) * 0.5f);
-    if (std::fabs(y) > kMaxInternal) {
+    // Averaged in double: two huge sub-step outputs must still count as an overload, not
+    // overflow to infinity and slip past the check as "not a number".
+    const double average = (double(out[0]) + double(out[1])) * 0.5;
+    float y = normalOrZero(float(average));
+    if (!(std::fabs(average) <= double(kMaxInternal))) {
         recoverFromOverload();
         y = 0.0f;
     }

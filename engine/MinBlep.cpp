@@ -2,6 +2,7 @@
 
 #include "platform/Resources.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -40,11 +41,33 @@ private:
     throw std::runtime_error("minBLEP table: " + why);
 }
 
+// The number at the start of a line (after blanks), read the same way whatever locale
+// the host has set. `rest` is where the number ended.
+bool leadingNumber(const std::string& line, double& v, const char** rest = nullptr) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    if (p < end && *p == '+') ++p;
+    const auto r = std::from_chars(p, end, v);
+    if (r.ec != std::errc() || !std::isfinite(v)) return false;
+    if (rest) *rest = r.ptr;
+    return true;
+}
+
+// A value line holds its number and nothing else.
+bool wholeNumber(const std::string& line, double& v) {
+    const char* rest = nullptr;
+    if (!leadingNumber(line, v, &rest)) return false;
+    const char* end = line.data() + line.size();
+    while (rest < end && (*rest == ' ' || *rest == '\t' || *rest == '\r')) ++rest;
+    return rest == end;
+}
+
 float headerNumber(LineReader& in, std::string& line, const char* what) {
-    float v = 0.0f;
-    if (!in.next(line) || std::sscanf(line.c_str(), "%f", &v) != 1 || !std::isfinite(v))
+    double v = 0.0;
+    if (!in.next(line) || !leadingNumber(line, v))
         fail(std::string("the ") + what + " line is missing or malformed");
-    return v;
+    return float(v);
 }
 
 } // namespace
@@ -60,8 +83,10 @@ MinBlepTable parseMinBlepTable(std::string_view text) {
     if (!(t.nzc > 0.0f)) fail("the zero-crossings line must be positive");
     t.twiceNzc = 2.0f * t.nzc;
     // "1409.0 % size" reads as 1409: the integer conversion stops at the point.
-    if (!in.next(line) || std::sscanf(line.c_str(), "%d", &t.size) != 1)
+    double size = 0.0;
+    if (!in.next(line) || !leadingNumber(line, size) || size < 0.0 || size > 1e9)
         fail("the size line is missing or malformed");
+    t.size = int(size);
     if (t.size < kMinBlepSpan)
         fail("it holds " + std::to_string(t.size) + " values; the oscillators read " +
              std::to_string(kMinBlepSpan));
@@ -75,8 +100,7 @@ MinBlepTable parseMinBlepTable(std::string_view text) {
         if (!in.next(line))
             fail("the size line says " + std::to_string(t.size) + " values, the text holds " +
                  std::to_string(k));
-        if (std::sscanf(line.c_str(), " %lf", &v) != 1 || !std::isfinite(v))
-            fail("line " + std::to_string(in.number()) + " is not a number");
+        if (!wholeNumber(line, v)) fail("line " + std::to_string(in.number()) + " is not a number");
         t.values[std::size_t(k)] = float(v);
     }
 

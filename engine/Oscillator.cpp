@@ -243,6 +243,7 @@ VcoModule::VcoModule(int k, float initialVolts, int r, int sr, Voice* v)
     : phasor(float(sr)), triangle(&phasor, &minBlepTable()), sine(&phasor),
       saw(&phasor, &minBlepTable()), pulse(&phasor, &minBlepTable()), voice(v), kind(k), range(r),
       sampleRate(sr) {
+    (void)sineTable(); // built here, never on the audio thread's first read
     phasor.setPhase(0.0f);
     triangle.setPhase(0.0f);
     widthRamp.setNow(0.5f);

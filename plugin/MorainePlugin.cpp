@@ -455,26 +455,6 @@ void Moraine_VST::applyParameter(int index, float v) {
         for (auto& voice : voices_) reconnect(*voice, a, b);
         return;
     }
-    // Settings of the shared modules that the table lists with the voices.
-    switch (index) {
-    case 57:
-        s.internalClock.setPeriod(v);
-        return;
-    case 70:
-        s.audio1.setPreampGain(v);
-        return;
-    case 62:
-        keyboard_.keyboardTriggerMultiple = v <= 0.5f;
-        return;
-    case 63: {
-        keyboard_.repeatMode = v >= 2.0f ? 0 : (v < 1.0f ? 2 : 1);
-        if (keyboard_.repeatMode == 2) s.lfo.setPhase(0.0f);
-        for (auto& voice : voices_) applyRepeatMode(*voice);
-        return;
-    }
-    default:
-        break;
-    }
     for (auto& voice : voices_) applyVoiceParameter(*voice, index, v);
 }
 
@@ -486,7 +466,24 @@ void Moraine_VST::applyVoiceParameter(Voice& voice, int index, float v) {
         return;
     }
     VoiceModules& m = voice.mods;
+    SharedModules::Store& s = *shared_.store;
     switch (index) {
+    // Settings of shared modules and of the keyboard that are listed with the voices, so
+    // that a per-voice mapping (velocity, pressure) reaches them too.
+    case 57:
+        s.internalClock.setPeriod(v);
+        break;
+    case 70:
+        s.audio1.setPreampGain(v);
+        break;
+    case 62:
+        keyboard_.keyboardTriggerMultiple = v <= 0.5f;
+        break;
+    case 63:
+        keyboard_.repeatMode = v >= 2.0f ? 0 : (v < 1.0f ? 2 : 1);
+        if (keyboard_.repeatMode == 2) s.lfo.setPhase(0.0f);
+        applyRepeatMode(voice);
+        break;
     case 5:
         m.vco1.setCoarse(10.0f * v);
         break;
@@ -620,7 +617,7 @@ void Moraine_VST::applyGateSource(Voice& voice, float v) {
 void Moraine_VST::applyRepeatMode(Voice& voice) {
     const int mode = keyboard_.repeatMode;
     const bool repeat =
-        (keyboard_.keyboardGatesEnvelopes && mode == 2) || (mode == 0 && keyboard_.anyKeyHeld());
+        keyboard_.keyboardGatesEnvelopes && (mode == 2 || (mode == 0 && keyboard_.anyKeyHeld()));
     voice.link(kLinkEnvGateLfo).ramp.setNow(repeat ? 1.0f : 0.0f);
 }
 
@@ -950,7 +947,7 @@ void Moraine_VST::render(float** inputs, float** outputs, VstInt32 frames) {
             float left = 0.0f, right = 0.0f;
             reverb.processSample(left, right);
 
-            if (!pan.positionRamp.settled) pan.updateGains();
+            pan.updateGains();
             left += pan.leftGain * dry + s.leftCell;
             right += pan.rightGain * dry + s.rightCell;
 

@@ -2,7 +2,7 @@
 
 namespace moraine {
 
-const NodeSpec kNodeSpecs[kNodeCount] = {
+const NodeRow kNodeRows[kNodeCount] = {
     {kNodeOutput, "OUTPUT", 12},
     {kNodeVco1, "VCO 1", 1},
     {kNodeVco2, "VCO 2", 1},
@@ -52,7 +52,7 @@ const NodeSpec kNodeSpecs[kNodeCount] = {
 constexpr bool kControl = true;
 constexpr bool kSignal = false;
 
-const LinkSpec kLinkSpecs[kLinkCount] = {
+const LinkRow kLinkRows[kLinkCount] = {
     {kLinkVcfVco1, fourcc("pl18"), kNodeVcf, kSignal, kNodeVco1, 4, 0.0f},
     {kLinkVcfVco2, fourcc("pl19"), kNodeVcf, kSignal, kNodeVco2, 6, 0.0f},
     {kLinkVcfVco3, fourcc("pl20"), kNodeVcf, kSignal, kNodeVco3, 2, 0.0f},
@@ -124,7 +124,7 @@ const LinkSpec kLinkSpecs[kLinkCount] = {
     {kLinkKbdUpperLfo, fourcc("elfo"), kNodeKbdUpper, kControl, kNodeKbdLfo, 1, 0.0f},
 };
 
-const OutputJackSpec kOutputJackSpecs[kOutputJackCount] = {
+const OutputJackRow kOutputJackRows[kOutputJackCount] = {
     {fourcc("pl58"), kNodeVco1, 2},       {fourcc("pl57"), kNodeVco1, 4},
     {fourcc("v1si"), kNodeVco1, 1},       {fourcc("pl60"), kNodeVco2, 5},
     {fourcc("pl59"), kNodeVco2, 1},       {fourcc("pl62"), kNodeVco2, 2},

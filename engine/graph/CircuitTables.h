@@ -6,13 +6,13 @@
 
 namespace moraine {
 
-struct NodeSpec {
+struct NodeRow {
     NodeId id;
     const char* name;
     int typeId;
 };
 
-struct LinkSpec {
+struct LinkRow {
     LinkId id;
     FourCC code; // 0: no cord reaches this link
     NodeId into;
@@ -22,15 +22,15 @@ struct LinkSpec {
     float level;
 };
 
-struct OutputJackSpec {
+struct OutputJackRow {
     FourCC code;
     NodeId node;
     int selector;
 };
 
-extern const NodeSpec kNodeSpecs[kNodeCount];
-extern const LinkSpec kLinkSpecs[kLinkCount];
-extern const OutputJackSpec kOutputJackSpecs[kOutputJackCount];
+extern const NodeRow kNodeRows[kNodeCount];
+extern const LinkRow kLinkRows[kLinkCount];
+extern const OutputJackRow kOutputJackRows[kOutputJackCount];
 
 // The order in which the first voice build creates the shared modules.
 extern const NodeId kSharedBuildOrder[12];

@@ -193,8 +193,8 @@ void createSharedModules(SharedModules& shared, int sampleRate) {
         NodeId id = kSharedBuildOrder[i];
         ModuleNode& n = s.nodes[i];
         n.index = i;
-        n.typeId = kNodeSpecs[id].typeId;
-        n.name = kNodeSpecs[id].name;
+        n.typeId = kNodeRows[id].typeId;
+        n.name = kNodeRows[id].name;
         n.module = bindSharedNode(s, id).module;
         sharedSlot(shared, id) = &n;
     }
@@ -204,7 +204,7 @@ void setNodeEntry(Voice& v, NodeId id, const Binding& b) {
     NodeTable& t = v.table;
     t.evaluated[id] = t.visiting[id] = 0;
     t.generator[id] = b.generator;
-    t.typeId[id] = kNodeSpecs[id].typeId;
+    t.typeId[id] = kNodeRows[id].typeId;
     t.cached[id] = t.lastControl[id] = 0.0f;
     t.node[id] = &v.nodes[id];
     t.module[id] = b.module;
@@ -245,8 +245,8 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
         NodeId id = NodeId(i);
         ModuleNode& n = v.nodes[i];
         n.index = i;
-        n.typeId = kNodeSpecs[i].typeId;
-        n.name = kNodeSpecs[i].name;
+        n.typeId = kNodeRows[i].typeId;
+        n.name = kNodeRows[i].name;
         n.controlCount = n.signalCount = 0;
         Binding b = i < kOwnNodeCount ? bindOwnNode(v, id) : bindSharedNode(*shared.store, id);
         n.module = b.module;
@@ -257,22 +257,22 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
 
     v.rampList = nullptr;
     v.linkList = nullptr;
-    for (const LinkSpec& spec : kLinkSpecs) {
-        Link& l = v.links[spec.id];
-        float level = std::isfinite(spec.level) ? spec.level : 0.0f;
+    for (const LinkRow& row : kLinkRows) {
+        Link& l = v.links[row.id];
+        float level = std::isfinite(row.level) ? row.level : 0.0f;
         l.ramp.current = l.ramp.target = level;
         l.ramp.off = std::fabs(level) < kOffThreshold;
         l.ramp.increment = 0.0f;
         l.ramp.settled = 0;
         l.ramp.nextRamp = v.rampList;
         v.rampList = &l.ramp;
-        l.jackCode = spec.code;
-        l.normalSource = &v.nodes[spec.source];
-        l.normalSelector = spec.selector;
+        l.jackCode = row.code;
+        l.normalSource = &v.nodes[row.source];
+        l.normalSelector = row.selector;
         l.normalAuxiliary = 0;
         l.restore();
-        ModuleNode& into = v.nodes[spec.into];
-        if (spec.control)
+        ModuleNode& into = v.nodes[row.into];
+        if (row.control)
             into.controlLinks[into.controlCount++] = &l;
         else
             into.signalLinks[into.signalCount++] = &l;
@@ -283,10 +283,10 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
     v.jackList = nullptr;
     for (int i = 0; i < kOutputJackCount; ++i) {
         OutputJack& j = v.outputJacks[i];
-        j.source = &v.nodes[kOutputJackSpecs[i].node];
-        j.selector = kOutputJackSpecs[i].selector;
+        j.source = &v.nodes[kOutputJackRows[i].node];
+        j.selector = kOutputJackRows[i].selector;
         j.auxiliary = 0;
-        j.code = kOutputJackSpecs[i].code;
+        j.code = kOutputJackRows[i].code;
         j.next = v.jackList;
         v.jackList = &j;
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -38,6 +39,14 @@ TEST(RingModulator, AudioModeBlocksDcAndDcModeMultiplies) {
         out = ring.process(0.0f);
     }
     EXPECT_LT(std::fabs(out), 0.01f); // a constant on A decays away
+    // Two tones multiply: the product swings both ways at full size.
+    float peak = 0.0f;
+    for (int i = 0; i < 4410; ++i) {
+        ring.processA(5.0f * std::sin(0.07f * float(i)));
+        ring.processB(5.0f * std::sin(0.011f * float(i)));
+        peak = std::max(peak, std::fabs(ring.process(0.0f)));
+    }
+    EXPECT_GT(peak, 20.0f);
     ring.setMode(2);
     ring.processA(3.0f);
     ring.processB(-2.0f);

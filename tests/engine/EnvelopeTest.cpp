@@ -38,6 +38,13 @@ TEST(Envelope, AdsrAttacksPastNineVoltsThenDecaysToTheSustain) {
     EXPECT_EQ(e.phase, 0);
     const int n = stepsUntil(e, [&] { return e.level > 9.0f; });
     EXPECT_NEAR(n / 44100.0, 0.058, 0.002);
+    e.step();
+    EXPECT_EQ(e.attacking, 0); // past 9 V the decay takes over
+    for (int i = 0; i < 4410; ++i) e.step();
+    const float decayed = e.level;
+    e.restartAttack(); // a new key on a gated ADSR attacks again from where it is
+    e.step();
+    EXPECT_GT(e.level, decayed);
     stepsUntil(
         e, [] { return false; }, 44100 * 5);
     // Float coefficients settle within a few millivolts of the exact level.

@@ -39,16 +39,16 @@ protected:
 };
 
 TEST(CircuitTables, RowsAreInTheirOwnOrder) {
-    for (int i = 0; i < kLinkCount; ++i) EXPECT_EQ(kLinkSpecs[i].id, LinkId(i)) << i;
-    for (int i = 0; i < kNodeCount; ++i) EXPECT_EQ(kNodeSpecs[i].id, NodeId(i)) << i;
+    for (int i = 0; i < kLinkCount; ++i) EXPECT_EQ(kLinkRows[i].id, LinkId(i)) << i;
+    for (int i = 0; i < kNodeCount; ++i) EXPECT_EQ(kNodeRows[i].id, NodeId(i)) << i;
 }
 
 TEST(CircuitTables, EveryJackThatTakesACordExistsInTheCircuit) {
     for (int j = 1; j <= kJackCount; ++j) {
         const JackInfo& info = jackInfo(j);
         bool input = false, output = false;
-        for (const LinkSpec& l : kLinkSpecs) input |= l.code == info.code;
-        for (const OutputJackSpec& o : kOutputJackSpecs) output |= o.code == info.code;
+        for (const LinkRow& l : kLinkRows) input |= l.code == info.code;
+        for (const OutputJackRow& o : kOutputJackRows) output |= o.code == info.code;
         SCOPED_TRACE(j);
         switch (info.role) {
         case JackRole::In:

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -150,6 +151,36 @@ TEST(MinBlepTableParser, DiagnosticsSayWhatIsWrong) {
         EXPECT_NE(what.find("1409"), std::string::npos) << what;
         EXPECT_NE(what.find("1000"), std::string::npos) << what;
     }
+}
+
+} // namespace
+} // namespace moraine
+
+namespace moraine {
+namespace {
+
+// Hosts set the process locale; a comma-decimal one must not change the table.
+TEST(MinBlepParse, TheHostsLocaleDoesNotMatter) {
+    const MinBlepTable plain = parseMinBlepTable(findResource("MB.txt"));
+    const char* saved = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string restore = saved ? saved : "C";
+    bool switched = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            switched = true;
+            break;
+        }
+    if (!switched) GTEST_SKIP() << "no comma-decimal locale installed";
+    const MinBlepTable local = parseMinBlepTable(findResource("MB.txt"));
+    std::setlocale(LC_NUMERIC, restore.c_str());
+    EXPECT_EQ(local.values, plain.values);
+    EXPECT_EQ(local.corner, plain.corner);
+}
+
+TEST(MinBlepParse, ValueLinesHoldOnlyANumber) {
+    std::string text = "0.8 % corner\n64.0 % oversampling\n11.0 % nzc\n1409.0 % size\n";
+    for (int i = 0; i < 1409; ++i) text += i == 700 ? " 1abc\n" : " 0.5\n";
+    EXPECT_THROW(parseMinBlepTable(text), std::runtime_error);
 }
 
 } // namespace

@@ -415,3 +415,48 @@ TEST(KeyboardParameters, OctaveShiftsOnlyAtTheEndsOfItsRange) {
 
 } // namespace
 } // namespace moraine
+
+namespace moraine {
+namespace {
+
+// The link from the keyboard LFO's square into the envelope gate, by gate source (38),
+// repeat mode (63: host 1.0 is mode 0, 0.5 mode 1, 0.0 mode 2) and a held key.
+TEST(EnvelopeGateRouting, TheLfoRepeatsOnlyWhileTheKeyboardGates) {
+    struct Case {
+        float gateSource, repeat;
+        bool keyHeld, lfoOn;
+    } const cases[] = {
+        {1.0f, 0.0f, false, true}, {1.0f, 0.5f, true, false}, {1.0f, 1.0f, false, false},
+        {1.0f, 1.0f, true, true},  {0.0f, 0.0f, true, false}, {0.0f, 1.0f, true, false},
+    };
+    for (const Case& c : cases) {
+        LivePlugin live;
+        Moraine_VST& p = *live.plugin;
+        p.setParameter(81, 0.0f);
+        p.setParameter(38, c.gateSource);
+        if (c.keyHeld) live.midi(0, 0x90, 60, 100);
+        live.render();
+        p.setParameter(63, c.repeat);
+        live.render();
+        const Voice& v = p.voice(0);
+        SCOPED_TRACE(::testing::Message() << c.gateSource << " " << c.repeat << " " << c.keyHeld);
+        EXPECT_EQ(v.links[kLinkEnvGateLfo].ramp.current, c.lfoOn ? 1.0f : 0.0f);
+        EXPECT_EQ(v.links[kLinkEnvGateKbd].ramp.current, c.gateSource > 0.5f ? 1.0f : 0.0f);
+        EXPECT_EQ(v.links[kLinkEnvGateClock].ramp.current, c.gateSource > 0.5f ? 0.0f : 1.0f);
+    }
+}
+
+TEST(PanSteps, SmallMovesStillMoveTheGains) {
+    LivePlugin live(48000.0f, 64);
+    Moraine_VST& p = *live.plugin;
+    for (float pos = 0.5f; pos < 0.8f; pos += 0.003f) {
+        p.setParameter(45, pos);
+        live.render();
+    }
+    const PanControl& pan = p.shared().store->panControl;
+    EXPECT_NEAR(pan.leftGain, std::cos((pan.positionRamp.current - 0.5) * 3.1415927), 1e-6);
+    EXPECT_LT(pan.leftGain, 0.62f);
+}
+
+} // namespace
+} // namespace moraine
