@@ -420,9 +420,8 @@ void Moraine_VST::applyParameter(int index, float v) {
         }
         return;
     case 81:
-        extraVoices_ = std::clamp(int(v), 0, kMaxVoices - 1);
-        extraVoicesShown_.store(extraVoices_, std::memory_order_relaxed);
-        keyboard_.setExtraVoices(extraVoices_);
+        keyboard_.setExtraVoices(std::clamp(int(v), 0, kMaxVoices - 1));
+        extraVoicesShown_.store(keyboard_.extraVoices, std::memory_order_relaxed);
         return;
     case 82:
         internalClockSync_ = int(v);
@@ -927,7 +926,7 @@ void Moraine_VST::render(float** inputs, float** outputs, VstInt32 frames) {
         float sum[2] = {0.0f, 0.0f};
 
         for (VstInt32 i = 0; i < frames; ++i) {
-            const int extra = extraVoices_;
+            const int extra = keyboard_.extraVoices;
             dispatchMidi(i);
             if (in1) s.audio1.setValue(in1[i]);
             if (in2) s.audio2.setValue(in2[i]);

@@ -152,7 +152,6 @@ private:
     bool constructedOk_ = false;
 
     // Audio-thread state.
-    int extraVoices_ = 0;
     int internalClockSync_ = 0, internalClockPulses_ = 24;
     int lfoSync_ = 0, lfoPulses_ = 24;
     float clockFactor_ = 1.0f, lfoFactor_ = 1.0f;

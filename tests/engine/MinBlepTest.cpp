@@ -5,11 +5,11 @@
 //   build/dev/moraine-minblep | cmp - resources/MB.txt
 #include "engine/MinBlep.h"
 #include "platform/Resources.h"
+#include "support/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -162,17 +162,9 @@ namespace {
 // Hosts set the process locale; a comma-decimal one must not change the table.
 TEST(MinBlepParse, TheHostsLocaleDoesNotMatter) {
     const MinBlepTable plain = parseMinBlepTable(findResource("MB.txt"));
-    const char* saved = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string restore = saved ? saved : "C";
-    bool switched = false;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"})
-        if (std::setlocale(LC_NUMERIC, name)) {
-            switched = true;
-            break;
-        }
-    if (!switched) GTEST_SKIP() << "no comma-decimal locale installed";
+    testing::CommaDecimalLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale installed";
     const MinBlepTable local = parseMinBlepTable(findResource("MB.txt"));
-    std::setlocale(LC_NUMERIC, restore.c_str());
     EXPECT_EQ(local.values, plain.values);
     EXPECT_EQ(local.corner, plain.corner);
 }

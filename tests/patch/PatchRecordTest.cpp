@@ -1,10 +1,10 @@
 // The patch record, its text written and read, and patch files.
 #include "patch/PatchRecord.h"
+#include "support/CommaLocale.h"
 #include "support/TempDataFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -566,18 +566,10 @@ TEST(PatchText, TheHostsLocaleDoesNotMatter) {
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.125, 0);
     r.beatOffset[0] = 1.5f;
     const std::string plain = write(r);
-    const char* saved = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string restore = saved ? saved : "C";
-    bool switched = false;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"})
-        if (std::setlocale(LC_NUMERIC, name)) {
-            switched = true;
-            break;
-        }
-    if (!switched) GTEST_SKIP() << "no comma-decimal locale installed";
+    testing::CommaDecimalLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale installed";
     const std::string local = write(r);
     const PatchRecord back = read(plain);
-    std::setlocale(LC_NUMERIC, restore.c_str());
     EXPECT_EQ(local, plain);
     EXPECT_EQ(find(back, "vo1c")->real, 0.125);
     EXPECT_EQ(back.beatOffset[0], 1.5f);
