@@ -1,6 +1,7 @@
 // Drives one plug-in instance with an arbitrary sequence of host calls: parameter values
 // of any bit pattern, MIDI bytes, block sizes and sample rates. The output must stay
 // finite and nothing may crash.
+#include "FuzzDataFolder.h"
 #include "plugin/MorainePlugin.h"
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -33,6 +35,7 @@ struct Reader {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string folder = moraine::fuzzing::temporaryDataFolder();
     static auto plugin = std::make_unique<moraine::Moraine_VSTEdit>(&host);
     static std::vector<float> in(2048, 0.0f), left(2048), right(2048);
     AEffect* e = plugin->getAeffect();

@@ -1,5 +1,6 @@
 #include "patch/MidiMap.h"
 
+#include "platform/Files.h"
 #include "plugin/ParameterTable.h"
 
 #include <algorithm>
@@ -99,20 +100,7 @@ bool readLine(std::FILE* file, char* line, int size) {
 }
 
 bool writeWhole(const std::string& path, const std::string& text) {
-    // Written beside the old file and moved over it, so a failed write keeps the old one.
-    const std::string temporary = path + ".tmp";
-    std::FILE* f = std::fopen(temporary.c_str(), "w");
-    if (!f) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return replaceFile(path, text);
 }
 
 struct DefaultEntry {

@@ -1,5 +1,7 @@
 #include "patch/PatchRecord.h"
 
+#include "platform/Files.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -497,19 +499,11 @@ bool PatchRecord::saveFile() const {
     if (!modified) return true;
     const std::string path = filePath();
     std::printf("opening %s to save patch\n", path.c_str());
-    // Written beside the old file and moved over it, so a failed write keeps the old one.
-    const std::string temporary = path + ".tmp";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) {
-        std::printf("error opening file to save patch!!\n");
-        return false;
-    }
     std::vector<char> buffer(kPatchTextCapacity);
     const int length = writeText(buffer.data(), kPatchTextCapacity);
-    const bool written = std::fwrite(buffer.data(), 1, size_t(length), f) == size_t(length);
-    if (std::fclose(f) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        std::printf("error writing patch %s\n", path.c_str());
+    // Written beside the old file and moved over it, so a failed write keeps the old one.
+    if (!replaceFile(path, std::string_view(buffer.data(), size_t(length)))) {
+        std::printf("error opening file to save patch!!\n");
         return false;
     }
     std::printf("saved patch %s\n", path.c_str());
@@ -517,18 +511,11 @@ bool PatchRecord::saveFile() const {
 }
 
 bool PatchRecord::loadFile() {
-    std::FILE* f = std::fopen(filePath().c_str(), "r");
-    if (!f) return false;
+    std::string text;
+    if (!readWholeFile(filePath(), text, size_t(kMaxFileBytes))) return false;
     author.clear();
     date.clear();
     notes.clear();
-    std::string text;
-    char chunk[4096];
-    size_t n;
-    while (text.size() < size_t(kMaxFileBytes) && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        text.append(chunk, n);
-    std::fclose(f);
-    if (text.size() > size_t(kMaxFileBytes)) text.resize(size_t(kMaxFileBytes));
     readText(text);
     return true;
 }

@@ -17,7 +17,8 @@ struct ControlCommand {
         Note,
         PatchFadeOut,
         EnvelopeTrigger,
-        PortamentoTrigger
+        PortamentoTrigger,
+        ResetVoices
     } kind = Parameter;
     std::int32_t index = 0; // parameter index or note
     float value = 0.0f;     // engine value or velocity

@@ -127,6 +127,7 @@ Moraine_VST::Moraine_VST(audioMasterCallback audioMaster)
     }
 
     dataFolder_ = defaultDataFolder();
+    openLibrary();
     midiMapFiles_.setFolder(dataFolder_);
     midiMapFiles_.startUp(midiMap_);
 
@@ -152,8 +153,14 @@ Moraine_VST::Moraine_VST(audioMasterCallback audioMaster)
     silence_.store(0, std::memory_order_relaxed);
 
     suspend();
-    // The current sound, applied at once. A new instance starts settled rather than
-    // gliding from the circuit's build levels to the sound's.
+    // The library's current sound, applied at once and without telling a host that is
+    // still creating us. A new instance starts settled rather than gliding from the
+    // circuit's build levels to the sound's.
+    notifyHost_ = false;
+    if (PatchRecord* first = library_->currentPatch()) apply(*first);
+    notifyHost_ = true;
+    publishMidiMap();
+    patchSelector_.store(&librarySelector_, std::memory_order_release);
     resyncAll();
     for (auto& v : voices_) settleRamps(*v);
     shared_.store->panControl.updateGains();
@@ -210,21 +217,6 @@ VstInt32 Moraine_VST::canDo(char* text) {
                    std::strcmp(text, "receiveVstMidiEvent") == 0
                ? 1
                : -1;
-}
-
-void Moraine_VST::getProgramName(char* name) {
-    vst_strncpy(name, currentName_.c_str(), 24);
-}
-
-// The host state is the patch text; until the patch store exists there is no state to
-// hand over, and a chunk from a host changes nothing.
-VstInt32 Moraine_VST::getChunk(void** data, bool) {
-    if (data) *data = nullptr;
-    return 0;
-}
-
-VstInt32 Moraine_VST::setChunk(void*, VstInt32, bool) {
-    return 0;
 }
 
 VstInt32 Moraine_VST::processEvents(VstEvents* events) {
@@ -292,6 +284,17 @@ void Moraine_VST::setFromEngineValue(int index, float v) {
         setParameter(index, v);
 }
 
+void Moraine_VST::setEngineValue(int index, float v) {
+    if (index < 1 || index >= kParamCount || std::isnan(v)) return;
+    const ParameterInfo& p = parameterInfo(index);
+    if (index >= kFirstJackParam)
+        v = float(jackNumberFromValue(v));
+    else if (p.maximum > p.minimum)
+        v = std::clamp(v, p.minimum, p.maximum);
+    values_[index].store(v, std::memory_order_relaxed);
+    post({ControlCommand::Parameter, index, v});
+}
+
 void Moraine_VST::setFromEngineValueAutomated(int index, float v) {
     if (index < 1 || index >= kParamCount) return;
     const ParameterInfo& p = parameterInfo(index);
@@ -327,6 +330,7 @@ void Moraine_VST::post(const ControlCommand& c) {
 }
 
 void Moraine_VST::drainControl() {
+    takeStagedMidiMap();
     ControlCommand c;
     if (resyncRequested_.exchange(false, std::memory_order_acquire)) {
         while (control_.pop(c))
@@ -358,6 +362,9 @@ void Moraine_VST::handleCommand(const ControlCommand& c) {
         break;
     case ControlCommand::PortamentoTrigger:
         keyboard_.portamentoTrigger(c.index != 0);
+        break;
+    case ControlCommand::ResetVoices:
+        resetVoiceStates();
         break;
     }
 }
@@ -711,7 +718,7 @@ void Moraine_VST::applyMidiMap(int source, int controller, int channel, int valu
                                bool fourteenBit) {
     MidiMatch m;
     int cursor = 0;
-    while (midiMap_.nextMatch(cursor, source, controller, channel, m)) {
+    while (audioMap_.nextMatch(cursor, source, controller, channel, m)) {
         midiTarget_.store(m.target, std::memory_order_relaxed);
         setFromEngineValue(m.target, mapMidiValue(m, value, fourteenBit));
     }
@@ -751,7 +758,7 @@ void Moraine_VST::polyphonicPressure(int, int note, int value, int) {
         if (!holds) continue;
         MidiMatch m;
         int cursor = 0;
-        while (midiMap_.nextMatch(cursor, kSourceAftertouch, 0, 0, m)) {
+        while (audioMap_.nextMatch(cursor, kSourceAftertouch, 0, 0, m)) {
             if (m.target >= kFirstJackParam) continue; // cords are never per voice
             midiTarget_.store(m.target, std::memory_order_relaxed);
             applyVoiceParameter(*voices_[i], m.target, mapMidiValue(m, value, false));
@@ -775,7 +782,7 @@ void Moraine_VST::applyVelocity(int, int velocity, int voiceIndex) {
     voice.rampRate = float(voice.sampleRate) / 40.0f;
     MidiMatch m;
     int cursor = 0;
-    while (midiMap_.nextMatch(cursor, kSourceVelocity, 0, 0, m)) {
+    while (audioMap_.nextMatch(cursor, kSourceVelocity, 0, 0, m)) {
         const float v = mapMidiValue(m, velocity, false);
         midiTarget_.store(m.target, std::memory_order_relaxed);
         if (mono)

@@ -4,8 +4,11 @@
 #include "engine/KeyboardController.h"
 #include "engine/graph/Voice.h"
 #include "patch/MidiMap.h"
+#include "patch/PatchLibrary.h"
+#include "platform/Messages.h"
 #include "platform/vst2/AudioEffectX.h"
 #include "plugin/ControlQueue.h"
+#include "plugin/CurrentTexts.h"
 #include "plugin/MidiQueue.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/PatchSelector.h"
@@ -27,6 +30,13 @@ public:
     virtual ~PendingPatch() = default;
     // Runs on the caller's thread once the output has faded out (or at once).
     virtual void apply(Moraine_VST& plugin) = 0;
+};
+
+// A patch change to one record.
+class RecordPatchChange : public PendingPatch {
+public:
+    const PatchRecord* record = nullptr;
+    void apply(Moraine_VST& plugin) override;
 };
 
 class Moraine_VST : public AudioEffectX {
@@ -71,7 +81,20 @@ public:
     // Parameters in engine units.
     float engineValue(int index) const;
     void setFromEngineValue(int index, float v);
+    // Stores an engine value as it is (kept within the parameter's range), so a value
+    // read from a patch comes back bit for bit; the host is not told.
+    void setEngineValue(int index, float v);
     void setFromEngineValueAutomated(int index, float v);
+
+    // The running instrument into a patch: every value and cord, the beat settings and
+    // the patch-specific MIDI entries.
+    void capture(PatchRecord& record);
+    // A patch onto the instrument: voices reset, texts, beat settings, MIDI entries, all
+    // cords out then the patch's in, every value; held notes start again.
+    void apply(const PatchRecord& record);
+    // Makes `source` (PatchSource) current in the library and changes to its patch; false
+    // when the library has no patch there.
+    bool loadPatch(int source, bool wait);
 
     // Fades out, applies `patch` and fades back in. With `wait` the caller sleeps until
     // the audio thread has faded out (about 5 s at most). The object does not take
@@ -98,15 +121,23 @@ public:
     // MIDI events refused because the host sent more than the queue holds.
     std::uint32_t midiEventsDropped() const { return midi_.dropped(); }
 
-    // The MIDI map and its files. The map is audio-thread data once rendering starts;
-    // edits from other threads must reach it through the audio thread.
+    // The MIDI map and its files. Edit the map, then publishMidiMap() hands a copy to the
+    // audio thread (at once on the audio thread, else at the start of the next block).
     MidiMap& midiMap() { return midiMap_; }
+    void publishMidiMap();
     MidiMapFiles& midiMapFiles() { return midiMapFiles_; }
     // Bank select and program change go here; null (the default) ignores them. The object
     // does not take ownership.
     void setPatchSelector(PatchSelector* selector) {
         patchSelector_.store(selector, std::memory_order_release);
     }
+
+    PatchLibrary& library() { return *library_; }
+    PatchTexts currentTexts() const { return texts_.load(); }
+    int beatSetting(int i) const { return int(engineValue(82 + i)); }
+    // Where message boxes go; the default writes to standard error and answers OK. The
+    // sink must outlive the object or be replaced first.
+    void setMessageSink(MessageSink& sink);
 
     // For tests and tools running without an audio thread: applies what the host's and
     // the editor's threads have handed over. Must not run concurrently with render.
@@ -142,6 +173,9 @@ private:
     void applyFade(float** outputs, VstInt32 frames, bool pending);
     void updateActivity();
     void playNote(int key, int velocity);
+    void resetVoiceStates();
+    void takeStagedMidiMap();
+    void openLibrary();
     friend class AudioThreadScope;
 
     // Engine values (the host's and the editor's threads write them, everyone reads).
@@ -168,7 +202,10 @@ private:
     std::unique_ptr<Voice> voices_[kMaxVoices];
     KeyboardController keyboard_;
     MidiQueue midi_;
-    MidiMap midiMap_;
+    MidiMap midiMap_;  // edited by the host's and the panel's threads
+    MidiMap audioMap_; // what the audio thread reads
+    MidiMap stagedMap_;
+    std::atomic<int> stagedState_{0};
     MidiMapFiles midiMapFiles_;
     std::atomic<PatchSelector*> patchSelector_{nullptr};
     std::atomic<int> midiTarget_{-1};
@@ -189,8 +226,27 @@ private:
     std::atomic<float> fadeGain_{1.0f};
     std::atomic<bool> fadedOut_{false};
 
-    std::string currentName_ = "Default";
-    std::string chunk_;
+    ConsoleMessages consoleMessages_;
+    MessageSink* messages_ = &consoleMessages_;
+    std::unique_ptr<PatchLibrary> library_;
+    CurrentTexts texts_;
+    // One pending change for the audio thread (program change) and one for the others.
+    RecordPatchChange audioChange_, controlChange_;
+    // Applying a patch tells the host about every cord it plugs, except while the object
+    // is being built.
+    bool notifyHost_ = true;
+    std::unique_ptr<char[]> chunk_;
+
+    class LibrarySelector : public PatchSelector {
+    public:
+        explicit LibrarySelector(Moraine_VST& owner) : owner_(owner) {}
+        void selectGroup(int group) override;
+        void selectProgram(int program) override;
+
+    private:
+        Moraine_VST& owner_;
+    };
+    LibrarySelector librarySelector_{*this};
 };
 
 // The class the entry point creates: the synthesizer plus its editor window.

@@ -1,5 +1,6 @@
 // The patch record, its text written and read, and patch files.
 #include "patch/PatchRecord.h"
+#include "platform/Files.h"
 #include "support/CommaLocale.h"
 #include "support/TempDataFolder.h"
 
@@ -635,14 +636,17 @@ TEST(PatchFile, AFolderThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
                                                             "/reset.qix to save patch\n"
                                                             "error opening file to save patch!!\n");
 
-    // A file where the temporary would go: the write fails, the old patch stays whole.
+    // A write that dies after the temporary file: the old patch stays whole.
     r.folder = folder.path().substr(0, folder.path().size() - 1);
     folder.write("reset.qix", "old patch");
-    std::filesystem::create_directory(folder.path() + "reset.qix.tmp");
+    setReplaceFileInterruptedForTesting(true);
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(r.saveFile());
     ::testing::internal::GetCapturedStdout();
+    setReplaceFileInterruptedForTesting(false);
     EXPECT_EQ(folder.read("reset.qix"), "old patch");
+    EXPECT_TRUE(r.saveFile());
+    EXPECT_NE(folder.read("reset.qix").find("vo1c"), std::string::npos);
 }
 
 TEST(PatchFile, AHugeFileIsReadOnlyInPart) {

@@ -22,19 +22,6 @@ using testing::FakeHost;
 using testing::LivePlugin;
 using testing::TempDataFolder;
 
-// Every test in this binary gets a private data folder, so a plug-in built by any test
-// never reads the user's MIDI maps.
-class IsolatedDataFolder : public ::testing::Environment {
-public:
-    void SetUp() override { folder_ = std::make_unique<TempDataFolder>(); }
-    void TearDown() override { folder_.reset(); }
-
-private:
-    std::unique_ptr<TempDataFolder> folder_;
-};
-[[maybe_unused]] ::testing::Environment* const kIsolated =
-    ::testing::AddGlobalTestEnvironment(new IsolatedDataFolder);
-
 int jackParam(const char (&code)[5]) {
     return kFirstJackParam - 1 + jackNumber(fourcc(code));
 }
@@ -127,6 +114,7 @@ TEST(MidiThroughHost, TheDefaultMapMovesParametersOnChannelOne) {
 
 TEST(MidiThroughHost, MapZeroFromTheDataFolderDrivesControllers) {
     TempDataFolder folder;
+    folder.write("groupList", ""); // the bare circuit
     folder.write("midiMapList", "Stage\n");
     folder.write("0.mmap", "4: 2, 7, 3, 1, 0.000000, 127.000000, 0, 0\n"    // CC 7, channel 3
                            "4: 0, 20, 4, 1, 64.000000, 127.000000, 0, 0\n"  // upper half
@@ -200,6 +188,7 @@ std::vector<float> velocityRun(int voices, int velocity, float* bendAfter) {
 TEST(MidiThroughHost, VelocityReachesThePlayedVoiceWithinFortySamples) {
     TempDataFolder folder;
     // Velocity (source 2) to "Pitch Bend", -2 .. 2 V; the file's sources are kept.
+    folder.write("groupList", ""); // the bare circuit
     folder.write("0.mmap", "4: 0, 0, 71, 2, 0.000000, 127.000000, 0, 0\n");
     const double bendOf1 = -2.0 + 4.0 * (1.0 / 127.0) * 4294967296.0 / 4294967295.0;
     const double bendOf64 = -2.0 + 4.0 * (64.0 / 127.0) * 4294967296.0 / 4294967295.0;
@@ -262,6 +251,7 @@ std::vector<float> pressureRun(int pressedNote) {
 
 TEST(MidiThroughHost, PolyphonicPressureMovesOnlyTheVoiceHoldingTheNote) {
     TempDataFolder folder;
+    folder.write("groupList", ""); // the bare circuit
     folder.write("0.mmap", "4: 0, 0, 71, 8, 0.000000, 127.000000, 0, 0\n");
     const std::vector<float> held = pressureRun(64);
     const std::vector<float> notHeld = pressureRun(70);
@@ -445,6 +435,7 @@ TEST(MidiInProcess, VelocityGlidesInFortySamplesAndTheRateComesBack) {
     const float kFull[4][2] = {{0, 127}, {0, 127}, {0, 127}, {0, 127}};
     const int zero[4] = {};
     p.midiMap().setEntry(0, 0, 0, 71, kSourceVelocity, kFull, zero, zero);
+    p.publishMidiMap();
     p.setParameter(81, 2.0f / 8.0f);
     p.setParameter(38, 1.0f);
     live.render();
@@ -517,6 +508,7 @@ TEST(MidiInProcess, ThePositionBecomesTheSynchronisedOutputs) {
 
 TEST(MidiInProcess, MapZeroIsLoadedAtStartUp) {
     TempDataFolder folder;
+    folder.write("groupList", ""); // the bare circuit
     folder.write("midiMapList", "Mine\nOther\n");
     folder.write("0.mmap", "4: 0, 30, 40, 1, 0.000000, 127.000000, 0, 0\n");
     LivePlugin live;

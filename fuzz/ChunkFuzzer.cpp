@@ -1,0 +1,73 @@
+// Hands arbitrary bytes to the instrument as the host's state chunk. Nothing may crash, no
+// jack may hold a number outside the jack table, every value stays in its range, the
+// output stays finite, and the state the instrument then reports reads back to itself.
+#include "FuzzDataFolder.h"
+#include "engine/graph/JackTable.h"
+#include "plugin/MorainePlugin.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace moraine;
+
+VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+void check(bool ok) {
+    if (!ok) std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string folder = [] {
+        const std::string f = fuzzing::temporaryDataFolder();
+        std::ofstream(f + "groupList").flush(); // an empty library: no files written per run
+        return f;
+    }();
+    static auto plugin = std::make_unique<Moraine_VSTEdit>(&host);
+    static std::vector<float> in(256, 0.0f), left(256), right(256);
+
+    std::vector<char> bytes(data, data + size);
+    plugin->setChunk(bytes.empty() ? nullptr : bytes.data(), VstInt32(size), false);
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {left.data(), right.data()};
+    plugin->processReplacing(inputs, outputs, 256);
+    for (int i = 0; i < 256; ++i) check(std::isfinite(left[size_t(i)]) && std::isfinite(right[size_t(i)]));
+
+    for (int i = 1; i < kParamCount; ++i) {
+        const float v = plugin->engineValue(i);
+        check(std::isfinite(v));
+        if (i >= kFirstJackParam) {
+            check(v >= 0.0f && v <= float(kJackCount) && v == std::floor(v));
+        } else {
+            const ParameterInfo& p = parameterInfo(i);
+            if (p.maximum > p.minimum) check(v >= p.minimum && v <= p.maximum);
+        }
+    }
+
+    // What the instrument reports restores itself exactly (after one pass, in which a CR
+    // that ends the notes line comes back as LF).
+    std::string previous;
+    for (int pass = 0; pass < 3; ++pass) {
+        void* chunk = nullptr;
+        const VstInt32 length = plugin->getChunk(&chunk, false);
+        check(length >= 0 && length < kPatchTextCapacity && chunk);
+        const std::string text(static_cast<const char*>(chunk), size_t(length));
+        if (pass == 2) check(text == previous);
+        previous = text;
+        std::vector<char> again(text.begin(), text.end());
+        plugin->setChunk(again.data(), VstInt32(again.size()), false);
+        plugin->processReplacing(inputs, outputs, 256);
+    }
+    return 0;
+}
