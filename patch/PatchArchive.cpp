@@ -36,6 +36,13 @@ bool startsWith(std::string_view line, std::string_view marker) {
     return line.substr(0, marker.size()) == marker;
 }
 
+// A name read from a dump; blank ones become "Untitled", as the list files would have
+// them, so that making a name unique never starts it with a space.
+std::string nameFrom(std::string_view line) {
+    const std::string_view name = trimmed(line);
+    return name.empty() ? std::string(kUntitledName) : std::string(name);
+}
+
 // Section lines carry names; a line break inside one would end the line early.
 std::string oneLine(const std::string& name) {
     std::string s = name;
@@ -183,7 +190,9 @@ bool readPatchSection(LineReader& in, std::string_view name, PatchRecord& patch)
         if (!in.next(line)) return false;
         if (isEndLine(line, "End Patch:", name)) {
             patch.readText(in.from(start, lineStart));
-            if (!name.empty()) patch.name = std::string(name);
+            // The section's name is the one its end line matched; without one the
+            // patch's own name record stands.
+            patch.name = nameFrom(name.empty() ? std::string_view(patch.name) : name);
             return true;
         }
     }
@@ -360,14 +369,15 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
                 ok = false;
                 break;
             }
-            const std::string groupName(name);
-            auto group = newGroup(groupName);
+            const std::string_view groupName = name;
+            auto group = newGroup(nameFrom(groupName));
             bool closed = false;
             std::string_view inner;
             while (ok && in.next(inner)) {
                 if (startsWith(inner, kCategoryDump)) {
-                    const std::string categoryName(trimmed(inner.substr(kCategoryDump.size())));
-                    auto category = newCategory(*group, categoryName);
+                    const std::string_view categoryName =
+                        trimmed(inner.substr(kCategoryDump.size()));
+                    auto category = newCategory(*group, nameFrom(categoryName));
                     ok = readCategory(categoryName, *category);
                     group->categoryNames.push_back(category->name);
                     group->categories.push_back(std::move(category));
@@ -401,10 +411,10 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
     PatchGroup* group = nullptr;
     PatchCategory* category = nullptr;
     if (!paste) {
-        built = newGroup(std::string(dumpGroupName));
+        built = newGroup(nameFrom(dumpGroupName));
         group = built.get();
         if (kind == kDumpPatches) {
-            group->categories.push_back(newCategory(*group, std::string(dumpCategoryName)));
+            group->categories.push_back(newCategory(*group, nameFrom(dumpCategoryName)));
             group->categoryNames.push_back(group->categories.back()->name);
             category = group->categories.back().get();
         }
@@ -427,8 +437,8 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
                 ok = false;
                 break;
             }
-            const std::string categoryName(name);
-            auto read = newCategory(*group, categoryName);
+            const std::string_view categoryName = name;
+            auto read = newCategory(*group, nameFrom(categoryName));
             ok = readCategory(categoryName, *read);
             if (paste) {
                 read->name = uniqueName(read->name, namesOf(group->categories));

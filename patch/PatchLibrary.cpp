@@ -11,9 +11,6 @@ namespace moraine {
 
 namespace {
 
-// A list line that would read back as blank is written under this name instead.
-constexpr const char* kUntitledName = "Untitled";
-
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }

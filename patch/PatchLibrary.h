@@ -16,6 +16,9 @@ namespace moraine {
 
 // Shown for a category that holds no patch.
 inline constexpr const char* kNoPatchName = "No Patch";
+// Stands in for a blank name in list files and in what a dump brings in: a blank list line
+// is skipped on reading, which would move every later entry onto another one's folder.
+inline constexpr const char* kUntitledName = "Untitled";
 
 enum PatchSource {
     kSourceLibrary = 0, // the patch selected in the library

@@ -3,6 +3,7 @@
 // the plug-in through its host entry points.
 #include "engine/graph/JackTable.h"
 #include "plugin/MorainePlugin.h"
+#include "support/TempDataFolder.h"
 #include "tools/host/VstHost.h"
 
 #include <gtest/gtest.h>
@@ -167,6 +168,50 @@ TEST(RenderAllocation, NothingIsAllocatedWhileRendering) {
     counting = false;
     EXPECT_EQ(allocations.load(), 0);
 
+    e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+}
+
+// A program change applies its patch inside the render call; bank select picks a group
+// there too. Neither may allocate.
+TEST(RenderAllocation, ProgramChangesApplyPatchesWithoutAllocating) {
+    testing::TempDataFolder folder; // empty: the default library is built in it
+    auto* plugin = new Moraine_VSTEdit(&host);
+    AEffect* e = plugin->getAeffect();
+    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    ASSERT_GE(plugin->library().groups.size(), 2u);
+
+    std::vector<float> in(256, 0.0f), left(256), right(256);
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {left.data(), right.data()};
+    VstMidiEvent events[4] = {};
+    const unsigned char messages[4][3] = {
+        {0xB0, 0, 0}, {0xC0, 0, 0}, {0x90, 48, 100}, {0xC0, 1, 0}};
+    Events list;
+    for (int i = 0; i < 4; ++i) {
+        events[i].type = kVstMidiType;
+        events[i].byteSize = sizeof(VstMidiEvent);
+        events[i].deltaFrames = 50 * i;
+        for (int b = 0; b < 3; ++b) events[i].midiData[b] = char(messages[i][b]);
+        list.events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+    }
+    list.numEvents = 4;
+    e->processReplacing(e, inputs, outputs, 256);
+
+    counting = true;
+    for (int block = 0; block < 40; ++block) {
+        events[0].midiData[2] = char(block % 2); // bank select: group 0 or 1
+        events[1].midiData[1] = char(block % 3);
+        e->dispatcher(e, effProcessEvents, 0, 0, &list, 0.0f);
+        e->processReplacing(e, inputs, outputs, 256);
+    }
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+    // The last block chose group 1 and its program 0.
+    EXPECT_EQ(plugin->library().currentGroup, 1);
+    EXPECT_EQ(plugin->currentTexts().name, "Slow Strings");
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
 }
 

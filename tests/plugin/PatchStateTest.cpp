@@ -398,3 +398,56 @@ TEST(PatchLibraryInPlugin, AnEmptyDataFolderGetsTheDefaultLibrary) {
 
 } // namespace
 } // namespace moraine
+
+namespace moraine {
+namespace {
+
+// Every patch of the library a new data folder starts with plays a middle C at a sane
+// level, without clipping, NaN or DC, and falls silent after the key is released.
+TEST(DefaultLibrary, EveryPatchPlaysCleanlyAndStops) {
+    TempDataFolder folder;
+    LivePlugin live(48000.0f, 512);
+    Moraine_VST& p = *live.plugin;
+    PatchLibrary& library = p.library();
+    int checked = 0;
+    for (auto& group : library.groups)
+        for (auto& category : group->categories)
+            for (auto& patch : category->patches) {
+                SCOPED_TRACE(patch->name);
+                p.apply(*patch);
+                live.render();
+                double peak = 0.0, sum = 0.0;
+                long count = 0;
+                bool finite = true;
+                live.midi(0, 0x90, 60, 100);
+                for (int b = 0; b < 188; ++b) { // 2 s
+                    live.render();
+                    for (float x : live.left) {
+                        finite = finite && std::isfinite(x);
+                        peak = std::max(peak, double(std::fabs(x)));
+                        if (b >= 94) { // the held sound's offset, after its attack
+                            sum += x;
+                            ++count;
+                        }
+                    }
+                }
+                live.midi(0, 0x80, 60, 0);
+                double tail = 0.0;
+                for (int b = 0; b < 470; ++b) { // 5 s
+                    live.render();
+                    if (b >= 450)
+                        for (float x : live.left) tail = std::max(tail, double(std::fabs(x)));
+                }
+                const double peakDb = 20.0 * std::log10(std::max(peak, 1e-12));
+                EXPECT_TRUE(finite);
+                EXPECT_GT(peakDb, -30.0);
+                EXPECT_LT(peakDb, -1.0);
+                EXPECT_LT(std::fabs(sum / double(count)), 0.01); // of full scale
+                EXPECT_LT(tail, 1e-3);
+                ++checked;
+            }
+    EXPECT_GE(checked, 4);
+}
+
+} // namespace
+} // namespace moraine
