@@ -331,6 +331,7 @@ void Moraine_VST::post(const ControlCommand& c) {
 
 void Moraine_VST::drainControl() {
     takeStagedMidiMap();
+    takeStagedTuning();
     ControlCommand c;
     if (resyncRequested_.exchange(false, std::memory_order_acquire)) {
         while (control_.pop(c))

@@ -12,12 +12,14 @@
 #include "plugin/MidiQueue.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/PatchSelector.h"
+#include "plugin/StagedCopy.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace moraine {
 
@@ -139,6 +141,18 @@ public:
     // sink must outlive the object or be replaced first.
     void setMessageSink(MessageSink& sink);
 
+    // ---- microtuning (plugin/Tuning.cpp) ----
+    // Equal temperament again.
+    void resetTuning();
+    // One MIDI Tuning Standard bulk dump; false (nothing changes) when it is refused.
+    bool applyTuningDump(const unsigned char* message, size_t length);
+    // "Tunings/<n>.tun" in the data folder; false when missing or refused.
+    bool loadTuning(int n);
+    // The names of "Tunings/0.tun", "1.tun", ... up to the first missing number.
+    std::vector<std::string> listTunings() const;
+    int tuningProgram() const { return tuningProgram_.load(std::memory_order_relaxed); }
+    // ---- end of microtuning ----
+
     // For tests and tools running without an audio thread: applies what the host's and
     // the editor's threads have handed over. Must not run concurrently with render.
     void applyPendingControl();
@@ -175,6 +189,9 @@ private:
     void playNote(int key, int velocity);
     void resetVoiceStates();
     void takeStagedMidiMap();
+    // ---- microtuning (plugin/Tuning.cpp) ----
+    void takeStagedTuning();
+    // ---- end of microtuning ----
     void openLibrary();
     friend class AudioThreadScope;
 
@@ -204,8 +221,7 @@ private:
     MidiQueue midi_;
     MidiMap midiMap_;  // edited by the host's and the panel's threads
     MidiMap audioMap_; // what the audio thread reads
-    MidiMap stagedMap_;
-    std::atomic<int> stagedState_{0};
+    StagedCopy<MidiMap> stagedMap_;
     MidiMapFiles midiMapFiles_;
     std::atomic<PatchSelector*> patchSelector_{nullptr};
     std::atomic<int> midiTarget_{-1};
@@ -226,6 +242,9 @@ private:
     std::atomic<float> fadeGain_{1.0f};
     std::atomic<bool> fadedOut_{false};
 
+    // ---- microtuning (plugin/Tuning.cpp) ----
+    std::atomic<int> tuningProgram_{0};
+    // ---- end of microtuning ----
     ConsoleMessages consoleMessages_;
     MessageSink* messages_ = &consoleMessages_;
     std::unique_ptr<PatchLibrary> library_;

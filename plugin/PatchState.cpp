@@ -25,9 +25,6 @@ constexpr int kLfoOffsetParam = 74;
 constexpr int kMasterVolumeParam = 75;
 constexpr int kLastMappedTarget = 80;
 
-// States of the staged MIDI map on its way to the audio thread.
-enum StagedState { kStagedIdle = 0, kStagedWriting = 1, kStagedReady = 2, kStagedReading = 3 };
-
 } // namespace
 
 void RecordPatchChange::apply(Moraine_VST& plugin) {
@@ -199,32 +196,15 @@ void Moraine_VST::resetVoiceStates() {
 void Moraine_VST::publishMidiMap() {
     if (onAudioThread()) {
         // Whatever was staged is older than the map itself.
-        int ready = kStagedReady;
-        stagedState_.compare_exchange_strong(ready, kStagedIdle, std::memory_order_acquire);
+        stagedMap_.discard();
         audioMap_ = midiMap_;
         return;
     }
-    int s = stagedState_.load(std::memory_order_relaxed);
-    for (;;) {
-        // The audio thread holds the staged copy only while it copies it out.
-        if (s == kStagedReading || s == kStagedWriting) {
-            std::this_thread::yield();
-            s = stagedState_.load(std::memory_order_relaxed);
-            continue;
-        }
-        if (stagedState_.compare_exchange_weak(s, kStagedWriting, std::memory_order_acquire))
-            break;
-    }
-    stagedMap_ = midiMap_;
-    stagedState_.store(kStagedReady, std::memory_order_release);
+    stagedMap_.stage(midiMap_);
 }
 
 void Moraine_VST::takeStagedMidiMap() {
-    int ready = kStagedReady;
-    if (!stagedState_.compare_exchange_strong(ready, kStagedReading, std::memory_order_acquire))
-        return;
-    audioMap_ = stagedMap_;
-    stagedState_.store(kStagedIdle, std::memory_order_release);
+    stagedMap_.take(audioMap_);
 }
 
 // ---------------------------------------------------------------- host state
