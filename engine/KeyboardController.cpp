@@ -1,6 +1,8 @@
 #include "engine/KeyboardController.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace moraine {
 
@@ -18,17 +20,14 @@ namespace {
 float voltsOf(float frequency) {
     return float(std::log(double(frequency / 10.0f)) / std::log(2.0));
 }
-} // namespace
 
-void KeyboardController::buildEqualTemperament() {
-    for (int k = 0; k < 128; ++k) {
-        const float f = float(13.75 * std::pow(2.0, (k - 9) / 12.0));
-        baseFrequency[k] = keyFrequency[k] = f;
-        keyVolts[k] = voltsOf(f);
-    }
+float equalTempered(int key) {
+    return float(13.75 * std::pow(2.0, (key - 9) / 12.0));
 }
 
-void KeyboardController::applyTuning(const unsigned char* entries) {
+// Shared by the keyboard's own tables and the plug-in's control-side copy, so both retune
+// bit for bit alike.
+void retune(const float* base, const unsigned char* entries, float* frequency, float* volts) {
     if (!entries) return;
     for (int k = 0; k < 128; ++k) {
         const int s = entries[3 * k] & 127, m = entries[3 * k + 1] & 127,
@@ -37,10 +36,39 @@ void KeyboardController::applyTuning(const unsigned char* entries) {
         const int fraction = m * 128 + l; // in 1/16384 of a semitone
         const double r =
             fraction == 0 ? 1.0 : std::pow(2.0, fraction * 100.0 * (1.0 / 16384.0) / 1200.0);
-        const float f = float(double(baseFrequency[s]) * r);
-        keyFrequency[k] = f;
+        const float f = float(double(base[s]) * r);
+        frequency[k] = f;
+        volts[k] = voltsOf(f);
+    }
+}
+} // namespace
+
+KeyTables::KeyTables() {
+    for (int k = 0; k < 128; ++k) {
+        keyFrequency[k] = equalTempered(k);
+        keyVolts[k] = voltsOf(keyFrequency[k]);
+    }
+}
+
+void KeyTables::applyTuning(const float* baseFrequency, const unsigned char* entries) {
+    retune(baseFrequency, entries, keyFrequency, keyVolts);
+}
+
+void KeyboardController::buildEqualTemperament() {
+    for (int k = 0; k < 128; ++k) {
+        const float f = equalTempered(k);
+        baseFrequency[k] = keyFrequency[k] = f;
         keyVolts[k] = voltsOf(f);
     }
+}
+
+void KeyboardController::applyTuning(const unsigned char* entries) {
+    retune(baseFrequency, entries, keyFrequency, keyVolts);
+}
+
+void KeyboardController::setKeyTables(const KeyTables& tables) {
+    std::copy(std::begin(tables.keyFrequency), std::end(tables.keyFrequency), keyFrequency);
+    std::copy(std::begin(tables.keyVolts), std::end(tables.keyVolts), keyVolts);
 }
 
 bool KeyboardController::anyKeyHeld() const {

@@ -8,6 +8,17 @@ namespace moraine {
 
 constexpr int kMaxVoices = 9;
 
+// The retunable key tables as one copyable value: what a tuning rewrites. The plug-in
+// keeps one on the control side and hands it to the audio thread whole.
+struct KeyTables {
+    KeyTables(); // equal temperament
+    float keyFrequency[128];
+    float keyVolts[128];
+    // Retunes from the 128 three-byte entries (semitone, fraction high, fraction low) of a
+    // tuning dump against `baseFrequency`; an entry of 127, 127, 127 leaves its key alone.
+    void applyTuning(const float* baseFrequency, const unsigned char* entries);
+};
+
 class KeyboardController {
 public:
     KeyboardController();
@@ -30,6 +41,8 @@ public:
     // Retunes from the 128 three-byte entries (semitone, fraction high, fraction low) of a
     // tuning dump; an entry of 127, 127, 127 leaves its key alone.
     void applyTuning(const unsigned char* entries);
+    // Takes over a whole retuned table (the plug-in retunes a copy on its control side).
+    void setKeyTables(const KeyTables& tables);
 
     // The panel's buttons: the envelope trigger gates the first voice's envelopes by
     // hand; the portamento trigger turns glide on in every voice while pressed.

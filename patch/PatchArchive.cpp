@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdio>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace moraine {
@@ -54,9 +56,15 @@ std::string oneLine(const std::string& name) {
 std::string counted(long long count, const char* noun, const char* one, const char* many) {
     return std::to_string(count) + " " + noun + (count >= 2 ? many : one);
 }
-std::string groupsCounted(long long n) { return counted(n, "Group", "", "s"); }
-std::string categoriesCounted(long long n) { return counted(n, "Categor", "y", "ies"); }
-std::string patchesCounted(long long n) { return counted(n, "Patch", "", "es"); }
+std::string groupsCounted(long long n) {
+    return counted(n, "Group", "", "s");
+}
+std::string categoriesCounted(long long n) {
+    return counted(n, "Categor", "y", "ies");
+}
+std::string patchesCounted(long long n) {
+    return counted(n, "Patch", "", "es");
+}
 
 // ---------------------------------------------------------------- writing
 
@@ -109,8 +117,8 @@ public:
         line = text_.substr(pos_, end - pos_);
         pos_ = end;
         if (pos_ < text_.size()) {
-            const bool pair = text_[pos_] == '\r' && pos_ + 1 < text_.size() &&
-                              text_[pos_ + 1] == '\n';
+            const bool pair =
+                text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n';
             pos_ += pair ? 2 : 1;
         }
         return true;
@@ -198,12 +206,33 @@ bool readPatchSection(LineReader& in, std::string_view name, PatchRecord& patch)
     }
 }
 
-template <typename Items> std::vector<std::string> namesOf(const Items& items) {
-    std::vector<std::string> names;
-    names.reserve(items.size());
-    for (const auto& item : items) names.push_back(item->name);
-    return names;
-}
+// uniqueName for many names in a row: the same results, without rescanning the list for
+// each name, so a dump holding thousands of equal names still reads in linear time.
+class UniqueNames {
+public:
+    template <typename Items> explicit UniqueNames(const Items& items) {
+        for (const auto& item : items) taken_.insert(item->name);
+    }
+
+    std::string make(const std::string& name) {
+        std::string result = name;
+        if (taken_.count(name) != 0) {
+            // Names are only ever added, so every suffix below the one tried last time for
+            // this name is still taken.
+            size_t& next = nextSuffix_[name];
+            if (next == 0) next = 1;
+            do {
+                result = name + " " + std::to_string(next++);
+            } while (taken_.count(result) != 0);
+        }
+        taken_.insert(result);
+        return result;
+    }
+
+private:
+    std::unordered_set<std::string> taken_;
+    std::unordered_map<std::string, size_t> nextSuffix_;
+};
 
 } // namespace
 
@@ -244,23 +273,21 @@ bool PatchLibrary::writeDump(const std::string& path, const std::vector<int>& gr
     } else {
         if (groupPicks.empty() || !allInside(groupPicks, groups)) return refuse();
         const PatchGroup& group = *groups[size_t(groupPicks[0])];
-        if (categoryPicks.empty() || !allInside(categoryPicks, group.categories))
-            return refuse();
+        if (categoryPicks.empty() || !allInside(categoryPicks, group.categories)) return refuse();
         const std::string groupName = oneLine(group.name);
         if (categoryPicks.size() == 1 && !patchPicks.empty()) {
             const PatchCategory& category = *group.categories[size_t(categoryPicks[0])];
             if (!allInside(patchPicks, category.patches)) return refuse();
             const std::string categoryName = oneLine(category.name);
-            out += "Multi Patch: " + std::to_string(patchPicks.size()) + "\n" + groupName +
-                   "\n" + categoryName + "\n";
-            for (int k : patchPicks)
-                appendPatchSection(out, *category.patches[size_t(k)], buffer);
+            out += "Multi Patch: " + std::to_string(patchPicks.size()) + "\n" + groupName + "\n" +
+                   categoryName + "\n";
+            for (int k : patchPicks) appendPatchSection(out, *category.patches[size_t(k)], buffer);
             out += "End Multi Patch: " + groupName + " - " + categoryName + "\n";
             message = patchesCounted(patchPicks.size()) + " from Category " + category.name +
                       " of Group " + group.name + " " + closing + ".";
         } else {
-            out += "Multi Category: " + std::to_string(categoryPicks.size()) + "\n" +
-                   groupName + "\n";
+            out +=
+                "Multi Category: " + std::to_string(categoryPicks.size()) + "\n" + groupName + "\n";
             for (int c : categoryPicks)
                 appendCategorySection(out, *group.categories[size_t(c)], buffer);
             out += "End Multi Category: " + groupName + "\n";
@@ -287,7 +314,6 @@ void PatchLibrary::pasteDump(const std::string& path, int clipboardType, int tar
 }
 
 void PatchLibrary::appendGroup(std::unique_ptr<PatchGroup> group) {
-    group->name = uniqueName(group->name, namesOf(groups));
     group->id = std::to_string(groups.size());
     group->path = root;
     group->separator = separator;
@@ -304,8 +330,8 @@ void PatchLibrary::appendGroup(std::unique_ptr<PatchGroup> group) {
     modified = true;
 }
 
-void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardType,
-                            int targetGroup, int targetCategory, bool defaultLibrary) {
+void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardType, int targetGroup,
+                            int targetCategory, bool defaultLibrary) {
     std::string text;
     if (!readWholeFile(path, text)) {
         // Without a shipped default library a first start simply begins empty.
@@ -322,9 +348,9 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
     const std::string verb = paste ? "pasted" : "imported";
     auto finish = [&](bool ok, const std::string& message) {
         if (PatchGroup* group = currentGroupPtr()) group->rebuildProgramTable();
-        messages().inform(ok ? message
-                             : paste ? "The clipboard contained errors."
-                                     : "The imported file contained errors.");
+        messages().inform(ok      ? message
+                          : paste ? "The clipboard contained errors."
+                                  : "The imported file contained errors.");
     };
 
     long long count = 0;
@@ -343,6 +369,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
     if (kind < 0 || typeMismatch) return finish(false, {});
 
     std::string_view name;
+    UniqueNames groupNamesTaken(groups);
 
     // Reads one category's patch sections up to its end line into `category`; false when
     // the text ends first. Patches read before that stay in it.
@@ -387,7 +414,10 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
                 }
             }
             // A group cut short keeps what it holds; one that holds nothing is dropped.
-            if (closed || !group->categories.empty()) appendGroup(std::move(group));
+            if (closed || !group->categories.empty()) {
+                group->name = groupNamesTaken.make(group->name);
+                appendGroup(std::move(group));
+            }
             if (!closed) {
                 ok = false;
                 break;
@@ -432,6 +462,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
 
     std::string message;
     if (kind == kDumpCategories) {
+        UniqueNames categoryNamesTaken(group->categories);
         for (long long n = 0; ok && n < count; ++n) {
             if (!in.find(kCategoryDump, name)) {
                 ok = false;
@@ -441,7 +472,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
             auto read = newCategory(*group, nameFrom(categoryName));
             ok = readCategory(categoryName, *read);
             if (paste) {
-                read->name = uniqueName(read->name, namesOf(group->categories));
+                read->name = categoryNamesTaken.make(read->name);
                 group->modified = true;
                 modified = true;
             }
@@ -452,6 +483,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
         if (ok) ok = in.find("End Multi Category:", name);
         message = categoriesCounted(count) + " " + verb;
     } else {
+        UniqueNames patchNamesTaken(category->patches);
         for (long long n = 0; ok && n < count; ++n) {
             if (!in.find(kStartPatch, name)) {
                 ok = false;
@@ -462,7 +494,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
                 ok = false;
                 break;
             }
-            if (paste) patch->name = uniqueName(patch->name, namesOf(category->patches));
+            if (paste) patch->name = patchNamesTaken.make(patch->name);
             patch->modified = true;
             appendPatch(*category, std::move(patch));
             category->modified = true;
@@ -476,7 +508,10 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
     if (built) {
         const bool holdsSomething =
             kind == kDumpCategories ? !built->categories.empty() : !category->patches.empty();
-        if (holdsSomething) appendGroup(std::move(built));
+        if (holdsSomething) {
+            built->name = groupNamesTaken.make(built->name);
+            appendGroup(std::move(built));
+        }
     }
     finish(ok, message);
 }

@@ -334,7 +334,9 @@ PatchRecord* PatchLibrary::currentPatch() {
 
 // ---------------------------------------------------------------- display lists
 
-std::vector<std::string> PatchLibrary::groupNameList() const { return groupNames; }
+std::vector<std::string> PatchLibrary::groupNameList() const {
+    return groupNames;
+}
 
 std::vector<std::string> PatchLibrary::categoryNameList() const {
     if (currentGroup < 0 || size_t(currentGroup) >= groups.size()) return {};

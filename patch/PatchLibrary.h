@@ -155,7 +155,8 @@ private:
     // Appends `patch` at the end of `category` under its own name, giving it the position's
     // file name and the category's folder, and drops the "No Patch" placeholder.
     static PatchRecord* appendPatch(PatchCategory& category, std::unique_ptr<PatchRecord> patch);
-    // Appends `group` (built by newGroup) with its name made unique among the groups.
+    // Appends `group` (built by newGroup, its name already unique), marked modified, with
+    // its folders following its position.
     void appendGroup(std::unique_ptr<PatchGroup> group);
     // importDump and pasteDump: the same reader, different placement and messages.
     void readDump(const std::string& path, bool paste, int clipboardType, int targetGroup,

@@ -5,6 +5,7 @@
 #include "engine/graph/Voice.h"
 #include "patch/MidiMap.h"
 #include "patch/PatchLibrary.h"
+#include "patch/PatchManager.h"
 #include "platform/Messages.h"
 #include "platform/vst2/AudioEffectX.h"
 #include "plugin/ControlQueue.h"
@@ -41,7 +42,7 @@ public:
     void apply(Moraine_VST& plugin) override;
 };
 
-class Moraine_VST : public AudioEffectX {
+class Moraine_VST : public AudioEffectX, public PatchInstrument {
 public:
     explicit Moraine_VST(audioMasterCallback audioMaster);
     ~Moraine_VST() override;
@@ -90,13 +91,13 @@ public:
 
     // The running instrument into a patch: every value and cord, the beat settings and
     // the patch-specific MIDI entries.
-    void capture(PatchRecord& record);
+    void capture(PatchRecord& record) override;
     // A patch onto the instrument: voices reset, texts, beat settings, MIDI entries, all
     // cords out then the patch's in, every value; held notes start again.
     void apply(const PatchRecord& record);
     // Makes `source` (PatchSource) current in the library and changes to its patch; false
     // when the library has no patch there.
-    bool loadPatch(int source, bool wait);
+    bool loadPatch(int source, bool wait) override;
 
     // Fades out, applies `patch` and fades back in. With `wait` the caller sleeps until
     // the audio thread has faded out (about 5 s at most). The object does not take
@@ -191,6 +192,8 @@ private:
     void takeStagedMidiMap();
     // ---- microtuning (plugin/Tuning.cpp) ----
     void takeStagedTuning();
+    // Runs `edit` on the control-side tables and hands the result to the audio thread.
+    template <class Edit> bool editTuning(Edit&& edit);
     // ---- end of microtuning ----
     void openLibrary();
     friend class AudioThreadScope;
@@ -244,6 +247,13 @@ private:
 
     // ---- microtuning (plugin/Tuning.cpp) ----
     std::atomic<int> tuningProgram_{0};
+    // Dumps are applied to this copy, so that keys a dump leaves alone keep what earlier
+    // dumps gave them; the whole table then goes to the audio thread. Guarded by
+    // tuningBusy_, which the audio thread only ever tries and never waits for.
+    KeyTables controlTuning_;
+    std::atomic_flag tuningBusy_;
+    StagedCopy<KeyTables> stagedTuning_;
+    KeyTables takenTuning_; // the audio thread's landing slot
     // ---- end of microtuning ----
     ConsoleMessages consoleMessages_;
     MessageSink* messages_ = &consoleMessages_;

@@ -86,13 +86,10 @@ TEST(PatchArchiveExport, OnePatchIsWrittenExactly) {
 TEST(PatchArchiveExport, ASelectionThatIsNotThereWritesNothing) {
     Library a(Tree{{"G", {"P"}}});
     a.folder.write("keep.qix", "previous");
-    for (const auto& [g, c, p] : std::vector<std::tuple<std::vector<int>, std::vector<int>,
-                                                        std::vector<int>>>{
-             {{}, {}, {0}}, {{}, {0}, {0}}, {{3}, {}, {}}, {{0}, {0}, {5}}, {{0}, {-1}, {}}}) {
-        a.messages.clear();
-        EXPECT_FALSE(a.lib.writeDump(a.path("keep.qix"), g, c, p, true));
-        EXPECT_EQ(a.messages.informs, std::vector<std::string>{"Selection Error!"});
-    }
+    EXPECT_FALSE(a.lib.writeDump(a.path("keep.qix"), {}, {0}, {0}, true)); // no group
+    EXPECT_FALSE(a.lib.writeDump(a.path("keep.qix"), {3}, {}, {}, true));
+    EXPECT_FALSE(a.lib.writeDump(a.path("keep.qix"), {0}, {0}, {5}, true));
+    EXPECT_EQ(a.messages.informs, std::vector<std::string>(3, "Selection Error!"));
     EXPECT_EQ(a.folder.read("keep.qix"), "previous");
     a.messages.clear();
     EXPECT_FALSE(a.lib.writeDump(a.path("no/such/folder.qix"), {0}, {}, {}, false));
@@ -111,6 +108,7 @@ TEST(PatchArchiveImport, GroupsGetUniqueNamesAndArriveWhole) {
     EXPECT_EQ(to.messages.informs, std::vector<std::string>{"1 Group imported"});
     ASSERT_EQ(to.lib.groups.size(), 3u);
     EXPECT_EQ(to.lib.groupNames[2], "Bass 2");
+    EXPECT_EQ(uniqueName("Bass", to.lib.groupNames), "Bass 3");
     const PatchGroup& g = *to.lib.groups[2];
     EXPECT_EQ(g.name, "Bass 2");
     EXPECT_EQ(g.id, "2");
@@ -163,8 +161,7 @@ TEST(PatchArchivePaste, AppendsWithUniqueNamesAndMarksModified) {
     EXPECT_EQ(a.messages.informs,
               (std::vector<std::string>{"2 Patches pasted", "2 Patches pasted"}));
     const PatchCategory& c = *a.lib.groups[0]->categories[0];
-    EXPECT_EQ(c.patchNames,
-              (std::vector<std::string>{"Lead", "Lead 1", "Pad", "Lead 2", "Pad 1"}));
+    EXPECT_EQ(c.patchNames, (std::vector<std::string>{"Lead", "Lead 1", "Pad", "Lead 2", "Pad 1"}));
     EXPECT_EQ(c.patches[3]->name, "Lead 2");
     EXPECT_EQ(c.patches[4]->fileName, "4");
     EXPECT_TRUE(c.patches[4]->modified && c.modified && a.lib.modified);
@@ -200,8 +197,7 @@ TEST(PatchArchiveDamage, ForeignEmptyMissingAndRandomFilesChangeNothing) {
         a.messages.clear();
         a.lib.importDump(a.path(name), false);
         a.lib.pasteDump(a.path(name), kDumpPatches, 0, 0);
-        EXPECT_EQ(a.messages.informs, (std::vector<std::string>{kNotArchive, kNotArchive}))
-            << name;
+        EXPECT_EQ(a.messages.informs, (std::vector<std::string>{kNotArchive, kNotArchive})) << name;
     }
     EXPECT_EQ(a.lib.groups.size(), 1u);
     EXPECT_EQ(a.patchCount(), 1u);
@@ -224,8 +220,7 @@ TEST(PatchArchiveDamage, ACutShortDumpKeepsTheSectionsRead) {
 
     // The same cut with CR LF line ends.
     std::string crlf;
-    for (char ch : cut)
-        crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    for (char ch : cut) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
     from.folder.write("crlf.qix", crlf);
     from.lib.importDump(from.path("crlf.qix"), false);
     EXPECT_EQ(from.lib.groups.back()->categories[0]->patches.size(), 2u);
@@ -235,33 +230,30 @@ TEST(PatchArchiveDamage, AnnouncedCountsThatDoNotMatchAreErrors) {
     Library from(Tree{{"A", {"P"}}});
     ASSERT_TRUE(from.lib.writeDump(from.path("a.qix"), {0}, {}, {}, false));
     const std::string whole = from.folder.read("a.qix");
-    auto withCount = [&](const std::string& count) {
+    auto counted = [&](const std::string& count) {
         std::string text = whole;
-        text.replace(text.find("Multi Group: 1"), 14, "Multi Group: " + count);
-        return text;
+        return text.replace(text.find("Multi Group: 1"), 14, "Multi Group: " + count);
     };
-    struct Case {
-        std::string text;
-        size_t groupsAdded;
+    const std::string header = "Moraine Deck Version 1.0 Dump\n";
+    // The dump's text, and how many groups it still adds.
+    const std::vector<std::pair<std::string, size_t>> cases = {
+        {counted("2147483647"), 1}, // the one section stays; the search stops after it
+        {counted("-3"), 0},
+        {counted("99999999999999999999"), 0},
+        {counted("many"), 0},
+        {counted("0"), 0}, // a section where the end line belongs
+        {header, 0},
+        {header + "Multi Patch: 1\nG\n", 0},
+        {header + "Multi Group: 1\nGroup Dump: E\n", 0},
     };
-    const std::vector<Case> cases = {
-        {withCount("2147483647"), 1}, // the one section stays; the search stops there
-        {withCount("-3"), 0},
-        {withCount("99999999999999999999"), 0},
-        {withCount("many"), 0},
-        {withCount("0"), 0}, // the sections are not expected, the end line is
-        {"Moraine Deck Version 1.0 Dump\n", 0},
-        {"Moraine Deck Version 1.0 Dump\nMulti Patch: 1\nG\n", 0},
-        {"Moraine Deck Version 1.0 Dump\nMulti Group: 1\nGroup Dump: E\n", 0},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [text, added] : cases) {
         Library to(Tree{{"Mine", {}}});
-        to.folder.write("t.qix", c.text);
+        to.folder.write("t.qix", text);
         to.lib.importDump(to.path("t.qix"), false);
         EXPECT_EQ(to.messages.informs,
                   std::vector<std::string>{"The imported file contained errors."})
-            << c.text;
-        EXPECT_EQ(to.lib.groups.size(), 1 + c.groupsAdded) << c.text;
+            << text;
+        EXPECT_EQ(to.lib.groups.size(), 1 + added) << text;
         EXPECT_EQ(to.lib.groupNames.size(), to.lib.groups.size());
     }
 }

@@ -49,8 +49,8 @@ TEST(PatchLibraryProgramTable, TheEarlierPatchWinsAndShowsItsNumber) {
     RecordingMessages messages;
     PatchLibrary lib(folder.path(), messages);
     buildLibrary(lib);
-    lib.groups[0]->categories[1]->patches[0]->midiProgram = 5; // Warm, later in order
-    lib.groups[0]->categories[0]->patches[1]->midiProgram = 5; // Upright, earlier
+    lib.groups[0]->categories[1]->patches[0]->midiProgram = 5;   // Warm, later in order
+    lib.groups[0]->categories[0]->patches[1]->midiProgram = 5;   // Upright, earlier
     lib.groups[0]->categories[0]->patches[0]->midiProgram = 300; // never stored: none
     lib.selectGroup(0);
 

@@ -1,0 +1,262 @@
+// Tunings through the instrument: bulk dumps and ".tun" files in the data folder, the key
+// tables the audio thread plays from, and the pitch a retuned key sounds at.
+#include "patch/TuningFile.h"
+#include "plugin/ParameterTable.h"
+#include "support/Spectrum.h"
+#include "support/TempDataFolder.h"
+
+#include "PluginTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace moraine {
+namespace {
+
+using testing::LivePlugin;
+using testing::TempDataFolder;
+
+struct Entry {
+    int semitone, high, low;
+};
+
+// A whole 408-byte bulk dump: every key 7F 7F 7F except `keys`.
+std::string bulkDump(int program, const std::string& name, const std::map<int, Entry>& keys) {
+    std::string d(kTuningDumpLength, '\0');
+    d[0] = char(0xF0);
+    d[1] = 0x7E;
+    d[2] = 0x10;
+    d[3] = 0x08;
+    d[4] = 0x01;
+    d[5] = char(program);
+    std::memcpy(&d[kTuningNameOffset], name.data(), std::min(name.size(), kTuningNameLength));
+    for (int k = 0; k < 128; ++k) {
+        const auto it = keys.find(k);
+        const Entry e = it == keys.end() ? Entry{127, 127, 127} : it->second;
+        d[kTuningEntriesOffset + 3 * size_t(k)] = char(e.semitone);
+        d[kTuningEntriesOffset + 3 * size_t(k) + 1] = char(e.high);
+        d[kTuningEntriesOffset + 3 * size_t(k) + 2] = char(e.low);
+    }
+    d[406] = 0x55; // a checksum nobody checks
+    d[407] = char(0xF7);
+    return d;
+}
+
+bool applyDump(Moraine_VST& p, const std::string& dump) {
+    return p.applyTuningDump(reinterpret_cast<const unsigned char*>(dump.data()), dump.size());
+}
+
+struct Tables {
+    std::array<float, 128> frequency, volts;
+    bool operator==(const Tables&) const = default;
+};
+
+// What the audio thread plays from, after a block has taken over any staged tables.
+Tables played(LivePlugin& live) {
+    live.render(64);
+    Tables t;
+    KeyboardController& kb = live.plugin->keyboard();
+    std::copy(std::begin(kb.keyFrequency), std::end(kb.keyFrequency), t.frequency.begin());
+    std::copy(std::begin(kb.keyVolts), std::end(kb.keyVolts), t.volts.begin());
+    return t;
+}
+
+class TuningInstrument : public ::testing::Test {
+protected:
+    TuningInstrument() {
+        folder.write("groupList", ""); // the bare circuit
+        std::filesystem::create_directories(folder.path() + "Tunings");
+        live = std::make_unique<LivePlugin>();
+    }
+    void writeTuning(int n, const std::string& bytes) { folder.write(tuningFile(n), bytes); }
+    static std::string tuningFile(int n) { return "Tunings/" + std::to_string(n) + ".tun"; }
+    Moraine_VST& plugin() { return *live->plugin; }
+
+    TempDataFolder folder;
+    std::unique_ptr<LivePlugin> live;
+};
+
+const float base45 = 13.75f * float(std::pow(2.0, 36 / 12.0)); // 110 Hz
+
+TEST_F(TuningInstrument, StartsEqualTemperedAndAnAllKeepDumpChangesOnlyTheProgram) {
+    const Tables equal = played(*live);
+    EXPECT_NEAR(equal.volts[69], std::log2(44.0), 1e-5);
+    EXPECT_NEAR(equal.volts[69], 5.459, 1e-3);
+    EXPECT_FLOAT_EQ(equal.frequency[69], 440.0f);
+    EXPECT_EQ(plugin().tuningProgram(), 0);
+
+    EXPECT_TRUE(applyDump(plugin(), bulkDump(42, "nothing", {})));
+    EXPECT_EQ(plugin().tuningProgram(), 42);
+    EXPECT_EQ(played(*live), equal);
+}
+
+TEST_F(TuningInstrument, DumpsAccumulateKeyByKeyAndResetBringsEqualTemperamentBack) {
+    const Tables equal = played(*live);
+    ASSERT_TRUE(applyDump(plugin(), bulkDump(1, "first", {{60, {45, 64, 0}}, {61, {69, 0, 0}}})));
+    const Tables first = played(*live);
+    EXPECT_NEAR(first.frequency[60], base45 * std::pow(2.0, 50.0 / 1200.0), 1e-3);
+    EXPECT_NEAR(first.volts[60], std::log2(first.frequency[60] / 10.0), 1e-6);
+    EXPECT_FLOAT_EQ(first.frequency[61], 440.0f);
+    EXPECT_EQ(first.volts[62], equal.volts[62]);
+
+    // The second dump keeps everything but key 62; the first's keys stay retuned.
+    ASSERT_TRUE(applyDump(plugin(), bulkDump(2, "second", {{62, {50, 0, 0}}})));
+    ASSERT_TRUE(applyDump(plugin(), bulkDump(3, "third", {}))); // two in one block
+    const Tables second = played(*live);
+    EXPECT_EQ(second.frequency[60], first.frequency[60]);
+    EXPECT_EQ(second.frequency[61], first.frequency[61]);
+    EXPECT_EQ(second.frequency[62], equal.frequency[50]);
+    EXPECT_EQ(second.volts[62], equal.volts[50]);
+    EXPECT_EQ(second.frequency[63], equal.frequency[63]);
+    EXPECT_EQ(plugin().tuningProgram(), 3);
+
+    plugin().resetTuning();
+    EXPECT_EQ(played(*live), equal);
+    EXPECT_EQ(plugin().tuningProgram(), 0);
+    // After a reset, a dump starts from equal temperament again.
+    ASSERT_TRUE(applyDump(plugin(), bulkDump(4, "", {{62, {50, 0, 0}}})));
+    const Tables afterReset = played(*live);
+    EXPECT_EQ(afterReset.frequency[60], equal.frequency[60]);
+    EXPECT_EQ(afterReset.frequency[62], equal.frequency[50]);
+}
+
+TEST_F(TuningInstrument, RefusedDumpsChangeNothing) {
+    ASSERT_TRUE(applyDump(plugin(), bulkDump(9, "kept", {{60, {48, 0, 0}}})));
+    const Tables before = played(*live);
+    const std::string good = bulkDump(7, "new", {{60, {72, 0, 0}}});
+
+    std::vector<std::string> refused;
+    refused.push_back(good.substr(0, kTuningDataEnd - 1)); // one note byte short
+    refused.push_back("");
+    for (int at : {0, 1, 3, 4}) { // not F0 7E .. 08 01
+        std::string bad = good;
+        bad[size_t(at)] = char(bad[size_t(at)] ^ 0x02);
+        refused.push_back(bad);
+    }
+    for (const std::string& d : refused) EXPECT_FALSE(applyDump(plugin(), d)) << d.size();
+    EXPECT_FALSE(plugin().applyTuningDump(nullptr, 408));
+    EXPECT_EQ(played(*live), before);
+    EXPECT_EQ(plugin().tuningProgram(), 9);
+
+    // Neither the checksum, nor the closing F7, nor the device number is needed.
+    std::string noTail = good.substr(0, kTuningDataEnd);
+    noTail[2] = 0x7F;
+    EXPECT_TRUE(applyDump(plugin(), noTail));
+    EXPECT_EQ(played(*live).frequency[60], before.frequency[72]);
+    EXPECT_EQ(plugin().tuningProgram(), 7);
+}
+
+TEST_F(TuningInstrument, ListsNamesUpToTheFirstMissingFile) {
+    EXPECT_TRUE(plugin().listTunings().empty());
+    writeTuning(0, bulkDump(0, "Just Intonation", {}));
+    writeTuning(1, bulkDump(1, "ExactlySixteen!!", {})); // no NUL inside the name
+    writeTuning(3, bulkDump(3, "After a gap", {}));
+    EXPECT_EQ(plugin().listTunings(),
+              (std::vector<std::string>{"Just Intonation", "ExactlySixteen!!"}));
+
+    // Short files are listed with what they have of a name, so entry i stays file i.
+    writeTuning(2, std::string("\xF0\x7E\x00\x08\x01\x00"
+                               "Cut",
+                               9));
+    EXPECT_EQ(
+        plugin().listTunings(),
+        (std::vector<std::string>{"Just Intonation", "ExactlySixteen!!", "Cut", "After a gap"}));
+    writeTuning(2, std::string("\xF0\x7E", 2));
+    EXPECT_EQ(plugin().listTunings()[2], "");
+    EXPECT_EQ(plugin().listTunings().size(), 4u);
+}
+
+TEST_F(TuningInstrument, LoadsFilesAndRefusesMissingShortAndForeignOnes) {
+    const Tables equal = played(*live);
+    EXPECT_FALSE(plugin().loadTuning(0)); // no file
+    EXPECT_FALSE(plugin().loadTuning(-1));
+    writeTuning(0, bulkDump(5, "short", {{60, {72, 0, 0}}}).substr(0, 405));
+    EXPECT_FALSE(plugin().loadTuning(0));
+    std::mt19937 rng(7);
+    std::string noise(408, '\0');
+    for (char& c : noise) c = char(rng());
+    noise[0] = 0x12;
+    writeTuning(1, noise);
+    EXPECT_FALSE(plugin().loadTuning(1));
+    std::filesystem::create_directories(folder.path() + tuningFile(2)); // a folder, not a file
+    EXPECT_FALSE(plugin().loadTuning(2));
+    EXPECT_EQ(played(*live), equal);
+    EXPECT_EQ(plugin().tuningProgram(), 0);
+
+    // A huge file that starts with a dump: only its start is read, and that applies.
+    std::string huge = bulkDump(6, "huge", {{60, {72, 0, 0}}});
+    huge.resize(8u << 20, '\x7F');
+    writeTuning(3, huge);
+    EXPECT_TRUE(plugin().loadTuning(3));
+    EXPECT_EQ(played(*live).frequency[60], equal.frequency[72]);
+    EXPECT_EQ(plugin().tuningProgram(), 6);
+}
+
+// The audio thread never sees half a table: two dumps that retune keys 60 and 61 together
+// alternate on another thread while blocks render.
+TEST_F(TuningInstrument, TablesArriveWholeWhileRendering) {
+    const Tables equal = played(*live);
+    const std::string a = bulkDump(1, "a", {{60, {40, 0, 0}}, {61, {41, 0, 0}}});
+    const std::string b = bulkDump(2, "b", {{60, {80, 0, 0}}, {61, {81, 0, 0}}});
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 400; ++i) applyDump(plugin(), i % 2 ? b : a);
+        done.store(true);
+    });
+    int blocks = 0;
+    bool whole = true;
+    while (!done.load() || blocks < 10) {
+        const Tables t = played(*live);
+        const bool isA = t.frequency[60] == equal.frequency[40] &&
+                         t.frequency[61] == equal.frequency[41] && t.volts[60] == equal.volts[40];
+        const bool isB = t.frequency[60] == equal.frequency[80] &&
+                         t.frequency[61] == equal.frequency[81] && t.volts[60] == equal.volts[80];
+        const bool untouched = t == equal;
+        whole = whole && (isA || isB || untouched);
+        ++blocks;
+    }
+    writer.join();
+    EXPECT_TRUE(whole);
+    const Tables last = played(*live);
+    EXPECT_EQ(last.frequency[60], equal.frequency[80]);
+    EXPECT_EQ(last.frequency[61], equal.frequency[81]);
+}
+
+// Through the sound: the first oscillator's sine, two octaves up from the keyboard voltage
+// (which is an octave below the key's pitch), on the left direct input.
+TEST_F(TuningInstrument, ARetunedKeySoundsFiftyCentsAboveItsBaseNote) {
+    auto set = [&](const char* code, float engine) {
+        const int index = findParameterByName(code);
+        plugin().setParameter(index, engineToHost(index, engine));
+    };
+    set("vcss", 0);
+    set("vo1c", 0.2f);
+    live->cord("pl71", "v1si");
+    writeTuning(0, bulkDump(0, "Half sharp", {{60, {45, 64, 0}}}));
+    ASSERT_TRUE(plugin().loadTuning(0));
+    live->render();
+    live->midi(0, 0x90, 60, 100);
+    std::vector<float> audio;
+    for (int i = 0; i < 48; ++i) {
+        live->render();
+        audio.insert(audio.end(), live->left.begin(), live->left.end());
+    }
+    const std::vector<float> tail(audio.end() - 16384, audio.end());
+    const double expected = 2.0 * base45 * std::pow(2.0, (8192.0 * 100.0 / 16384.0) / 1200.0);
+    EXPECT_NEAR(testing::crossingFrequency(tail, 48000), expected, 0.1);
+    EXPECT_NEAR(testing::peakFrequency(tail, 48000, 50), expected, 0.3);
+    EXPECT_GT(testing::rms(tail), 0.1);
+}
+
+} // namespace
+} // namespace moraine
