@@ -111,11 +111,13 @@ public:
     std::vector<std::string> patchNameList() const;
 
     // Appends a new patch to the current category and selects it; the caller captures the
-    // panel into it and saves it. Returns null for a blank name.
+    // panel into it and saves it. Returns null for a blank name; a name holding a line
+    // break counts as blank, since list files keep one name per line.
     PatchRecord* addPatch(const std::string& name, const std::string& author,
                           const std::string& date, const std::string& notes, int displayNotes,
                           int midiProgram);
-    // 0: blank name, 1: added, 2: a category or group of that name exists.
+    // 0: blank name (or one holding a line break), 1: added, 2: a category or group of
+    // that name exists.
     int addCategory(const std::string& name);
     int addGroup(const std::string& groupName, const std::string& categoryName);
 

@@ -1,7 +1,8 @@
 # Installs the Debian packages the build needs, when any is missing. Sourced by the
 # set-up scripts; uses sudo only when not already root.
 moraine_packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-                  libsndfile1-dev libfftw3-dev libgtest-dev libgmock-dev libbenchmark-dev)
+                  libsndfile1-dev libsmf-dev libfftw3-dev libgtest-dev libgmock-dev
+                  libbenchmark-dev)
 
 moraine_install_deps() {
     local missing=()

@@ -1,19 +1,29 @@
-// moraine-render: plays notes through a VST 2 plug-in offline and writes a stereo 32-bit
-// float WAV file, then reports its length, peak, clipping and any NaN.
+// moraine-render: plays notes and Standard MIDI Files through a VST 2 plug-in offline, one
+// instance per part, and writes a stereo 32-bit float WAV file, then reports its length,
+// peak, clipping and any NaN.
 #include "engine/FourCC.h"
 #include "engine/graph/JackTable.h"
+#include "patch/PatchLibrary.h"
+#include "patch/PatchRecord.h"
+#include "platform/DataFolder.h"
+#include "platform/Messages.h"
 #include "plugin/ParameterTable.h"
 #include "tools/host/VstHost.h"
+#include "tools/render/MidiFile.h"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,23 +36,33 @@ namespace {
 constexpr int kExitFailure = 1; // the render itself failed (output file)
 constexpr int kExitUsage = 2;   // bad arguments, or the plug-in would not load
 constexpr double kMaxSeconds = 3600.0;
-constexpr double kTailSeconds = 2.0;    // rendered after the last note ends by default
+constexpr double kTailSeconds = 2.0;    // rendered after the last event by default
+constexpr double kProgressSeconds = 5.0; // longer renders show their progress
 constexpr int kFirstJackParameter = 89; // jack J is parameter 89 + J, its value B / 1000
 constexpr int kJackCount = 89;
 
 constexpr const char* kUsage =
     "usage: moraine-render [options] --out FILE.wav\n"
+    "       moraine-render --list\n"
     "  --out FILE.wav        output file (stereo, 32-bit float)\n"
     "  --plugin PATH         plug-in to load (default: MoraineDeck.so beside this program)\n"
     "  --rate HZ             sample rate, 8000..384000 (default 48000)\n"
     "  --block N             block size, 1..8192 (default 512)\n"
-    "  --seconds S           total length (default: end of the last note + 2 s)\n"
-    "  --note K:V:START:LEN  key 0..127, velocity 1..127, start and length in seconds;\n"
-    "                        repeatable\n"
-    "  --set P=VALUE         parameter P (index or code such as enva) in its own units;\n"
-    "                        repeatable\n"
+    "  --seconds S           total length (default: the last event + 2 s)\n"
+    "  --midi FILE.mid       plays a Standard MIDI File (type 0 or 1)\n"
+    "  --note K:V:START:LEN  key 0..127, velocity 1..127, start and length in seconds, on\n"
+    "                        MIDI channel 1; repeatable\n"
+    "  --patch FILE.qix      starts from this patch file\n"
+    "  --library G/C/P       starts from the library's patch: group, category, patch\n"
+    "  --part CH=G/C/P       an instance with that library patch plays MIDI channel CH\n"
+    "                        (1..16) alone; repeatable, outputs summed\n"
+    "  --list                prints the library's groups, categories and patches\n"
+    "  --set P=VALUE         parameter P (index or code such as enva) in its own units,\n"
+    "                        on every part; repeatable\n"
     "  --cord A=B            cord between jacks A and B by code (pl71=kbcv); repeatable\n"
-    "  --tempo BPM           host tempo (default 120)\n"
+    "  --tempo BPM           host tempo, for a MIDI file until its first tempo change\n"
+    "                        (default 120)\n"
+    "  --gain DB             gain on the summed output, -60..24 dB (default 0)\n"
     "  --quiet               no summary\n";
 
 struct UsageError : std::runtime_error {
@@ -63,13 +83,25 @@ struct Setting {
     float value = 0.0f;
 };
 
+// An instance that plays one MIDI channel with a library patch.
+struct PartOption {
+    int channel = 0; // 0..15
+    std::string path;
+};
+
 struct Options {
     std::string plugin;
     std::string out;
+    std::string midi;
+    std::string patchFile;
+    std::string libraryPath;
+    std::vector<PartOption> parts;
+    bool list = false;
     int rate = 48000;
     int block = 512;
     std::optional<double> seconds;
     double tempo = 120.0;
+    double gainDb = 0.0;
     bool quiet = false;
     std::vector<Note> notes;
     std::vector<Setting> settings; // in command-line order
@@ -164,6 +196,15 @@ Setting parseCord(std::string_view text) {
     return s;
 }
 
+PartOption parsePart(std::string_view text) {
+    const auto at = text.find('=');
+    if (at == std::string_view::npos || at + 1 == text.size())
+        throw UsageError("--part wants CHANNEL=Group/Category/Patch, not '" + std::string(text) +
+                         "'");
+    return {parseInt(text.substr(0, at), 1, 16, "the --part channel") - 1,
+            std::string(text.substr(at + 1))};
+}
+
 std::string defaultPluginPath() {
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -189,6 +230,12 @@ const std::pair<std::string_view, OptionHandler> kValueOptions[] = {
     {"--cord", [](Options& o, const std::string& v) { o.settings.push_back(parseCord(v)); }},
     {"--tempo",
      [](Options& o, const std::string& v) { o.tempo = parseNumber(v, 1.0, 999.0, "--tempo"); }},
+    {"--gain",
+     [](Options& o, const std::string& v) { o.gainDb = parseNumber(v, -60.0, 24.0, "--gain"); }},
+    {"--midi", [](Options& o, const std::string& v) { o.midi = v; }},
+    {"--patch", [](Options& o, const std::string& v) { o.patchFile = v; }},
+    {"--library", [](Options& o, const std::string& v) { o.libraryPath = v; }},
+    {"--part", [](Options& o, const std::string& v) { o.parts.push_back(parsePart(v)); }},
 };
 
 // Options take their value as the next argument or after '='. Null means --help.
@@ -203,9 +250,9 @@ std::optional<Options> parseArguments(int argc, char** argv) {
         }
 
         if (option == "--help" || option == "-h") return std::nullopt;
-        if (option == "--quiet") {
-            if (inlineValue) throw UsageError("--quiet takes no value");
-            o.quiet = true;
+        if (option == "--quiet" || option == "--list") {
+            if (inlineValue) throw UsageError(option + " takes no value");
+            (option == "--quiet" ? o.quiet : o.list) = true;
             continue;
         }
         const auto* handler = std::find_if(std::begin(kValueOptions), std::end(kValueOptions),
@@ -215,16 +262,26 @@ std::optional<Options> parseArguments(int argc, char** argv) {
         if (!inlineValue && i + 1 >= argc) throw UsageError(option + " needs a value");
         handler->second(o, inlineValue ? *inlineValue : std::string(argv[++i]));
     }
-    if (o.out.empty()) throw UsageError("--out FILE.wav is required");
+    if (o.out.empty() && !o.list) throw UsageError("--out FILE.wav is required");
+    if (!o.patchFile.empty() && !o.libraryPath.empty())
+        throw UsageError("--patch and --library both choose the patch; give one");
+    if (!o.parts.empty() && (!o.patchFile.empty() || !o.libraryPath.empty()))
+        throw UsageError("with --part each part names its own patch; drop --patch and --library");
+    for (std::size_t i = 0; i < o.parts.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (o.parts[i].channel == o.parts[j].channel)
+                throw UsageError("--part: channel " + std::to_string(o.parts[i].channel + 1) +
+                                 " has two parts");
     if (o.plugin.empty()) o.plugin = defaultPluginPath();
     return o;
 }
 
-// ---- Rendering -------------------------------------------------------------------------
+// ---- Events ----------------------------------------------------------------------------
 
 struct MidiEvent {
     long long frame;
     uint8_t status, data1, data2;
+    int channel() const { return status & 15; }
 };
 
 // Note-offs go before note-ons on the same frame, so that a repeated key sounds again.
@@ -243,11 +300,117 @@ std::vector<MidiEvent> noteEvents(const std::vector<Note>& notes, int rate) {
     return events;
 }
 
-double defaultSeconds(const std::vector<Note>& notes) {
-    double end = 0.0;
-    for (const Note& n : notes) end = std::max(end, n.start + n.length);
-    return end + kTailSeconds;
+// The file's events at their frames, after the --note events of the same frame.
+std::vector<MidiEvent> allEvents(const std::vector<Note>& notes,
+                                 const moraine::render::MidiSong& song, int rate) {
+    std::vector<MidiEvent> events = noteEvents(notes, rate);
+    const std::size_t fromNotes = events.size();
+    for (const auto& e : song.events)
+        events.push_back({std::llround(e.seconds * rate), e.status, e.data1, e.data2});
+    std::inplace_merge(events.begin(), events.begin() + std::ptrdiff_t(fromNotes), events.end(),
+                       [](const MidiEvent& a, const MidiEvent& b) { return a.frame < b.frame; });
+    return events;
 }
+
+double lastEventSeconds(const std::vector<Note>& notes, const moraine::render::MidiSong& song) {
+    double end = song.end;
+    for (const Note& n : notes) end = std::max(end, n.start + n.length);
+    return end;
+}
+
+// ---- Patches ---------------------------------------------------------------------------
+
+struct PatchError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string joinNames(const std::vector<std::string>& names) {
+    if (names.empty()) return "none";
+    std::string text;
+    for (const std::string& n : names) text += (text.empty() ? "" : ", ") + ("'" + n + "'");
+    return text;
+}
+
+// The first name of a path, for messages: names may hold '/', the lookup copes with that.
+std::string firstName(std::string_view rest) {
+    return std::string(rest.substr(0, rest.find('/')));
+}
+
+// "Group/Category/Patch" by names. When nothing matches, the message names what exists at
+// the level that failed.
+const moraine::PatchRecord& findPatch(const moraine::PatchLibrary& library,
+                                      const std::string& path) {
+    const auto startsWith = [&](const std::string& prefix) {
+        return path.size() > prefix.size() && path.starts_with(prefix);
+    };
+    std::vector<const moraine::PatchGroup*> groups;
+    std::vector<const moraine::PatchCategory*> categories;
+    for (const auto& g : library.groups) {
+        if (!startsWith(g->name + "/")) continue;
+        groups.push_back(g.get());
+        for (const auto& c : g->categories) {
+            const std::string prefix = g->name + "/" + c->name + "/";
+            if (!startsWith(prefix)) continue;
+            categories.push_back(c.get());
+            for (const auto& p : c->patches)
+                if (path == prefix + p->name) return *p;
+        }
+    }
+    if (groups.empty()) {
+        std::vector<std::string> names;
+        for (const auto& g : library.groups) names.push_back(g->name);
+        throw PatchError("no group '" + firstName(path) + "' in the library; its groups: " +
+                         joinNames(names));
+    }
+    if (categories.empty()) {
+        const moraine::PatchGroup& g = *groups.front();
+        std::vector<std::string> names;
+        for (const auto& c : g.categories) names.push_back(c->name);
+        throw PatchError("no category '" + firstName(path.substr(g.name.size() + 1)) +
+                         "' in group '" + g.name + "'; its categories: " + joinNames(names));
+    }
+    const moraine::PatchCategory& c = *categories.front();
+    std::string where;
+    for (const moraine::PatchGroup* g : groups)
+        for (const auto& candidate : g->categories)
+            if (candidate.get() == &c) where = g->name + "/" + c.name;
+    std::vector<std::string> names;
+    for (const auto& p : c.patches) names.push_back(p->name);
+    throw PatchError("no patch '" + path.substr(where.size() + 1) + "' in '" + where +
+                     "'; its patches: " + joinNames(names));
+}
+
+// As the library shows a patch: its MIDI program (counted from 1) before the name.
+std::string shownName(const moraine::PatchRecord& patch) {
+    if (patch.midiProgram < 0) return patch.name;
+    return std::to_string(patch.midiProgram + 1) + ": " + patch.name;
+}
+
+void printLibrary(FILE* out, const moraine::PatchLibrary& library) {
+    for (const auto& g : library.groups) {
+        std::fprintf(out, "%s\n", g->name.c_str());
+        for (const auto& c : g->categories) {
+            std::fprintf(out, "  %s\n", c->name.c_str());
+            if (c->patches.empty()) std::fprintf(out, "    %s\n", moraine::kNoPatchName);
+            for (const auto& p : c->patches) std::fprintf(out, "    %s\n", shownName(*p).c_str());
+        }
+    }
+}
+
+std::string readPatchFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw PatchError(path + ": cannot open the patch file");
+    std::stringstream text;
+    text << in.rdbuf();
+    // The plug-in takes any text and keeps what it understands; a file in which it would
+    // find no value at all is not a patch.
+    moraine::PatchRecord check;
+    check.readText(std::string_view(text.str()));
+    if (check.values.empty()) throw PatchError(path + ": not a patch file");
+    return text.str();
+}
+
+// ---- Rendering -------------------------------------------------------------------------
 
 struct Levels {
     float peak = 0.0f;
@@ -310,6 +473,16 @@ private:
     std::vector<float> interleaved_;
 };
 
+// One plug-in instance and the events it hears.
+struct Part {
+    int channel = -1; // -1: every channel
+    std::optional<std::string> chunk;
+    std::unique_ptr<moraine::PluginInstance> plugin;
+    std::unique_ptr<Renderer> renderer;
+
+    bool hears(const MidiEvent& e) const { return channel < 0 || e.channel() == channel; }
+};
+
 std::string decibels(float peak) {
     if (peak <= 0.0f) return "-inf dBFS";
     char text[32];
@@ -317,7 +490,28 @@ std::string decibels(float peak) {
     return text;
 }
 
-int run(Options o) {
+class Progress {
+public:
+    Progress(long long total, bool show) : total_(total), show_(show) {}
+    void update(long long done) {
+        if (!show_) return;
+        const int percent = int(done * 100 / total_);
+        if (percent == shown_) return;
+        shown_ = percent;
+        std::fprintf(stderr, "\rRendering: %3d%%", percent);
+        std::fflush(stderr);
+    }
+    void finish() {
+        if (show_ && shown_ >= 0) std::fputc('\n', stderr);
+    }
+
+private:
+    long long total_;
+    bool show_;
+    int shown_ = -1;
+};
+
+std::unique_ptr<moraine::PluginInstance> loadPlugin(const Options& o) {
     moraine::HostConfig config;
     config.sampleRate = float(o.rate);
     config.blockSize = o.block;
@@ -326,23 +520,73 @@ int run(Options o) {
     auto plugin = moraine::PluginInstance::load(o.plugin, &error, config);
     if (!plugin) {
         std::fprintf(stderr, "moraine-render: %s\n", error.c_str());
-        return kExitUsage;
+        return nullptr;
     }
     if (plugin->numOutputs() < 1) {
         std::fprintf(stderr, "moraine-render: %s has no outputs\n", o.plugin.c_str());
+        return nullptr;
+    }
+    return plugin;
+}
+
+// `out` takes the listing and the summary.
+int run(Options o, FILE* out) {
+    moraine::render::MidiSong song{{}, moraine::render::TempoMap(o.tempo), 0.0};
+    std::vector<Part> parts(std::max<std::size_t>(o.parts.size(), 1));
+    try {
+        if (!o.midi.empty()) song = moraine::render::readMidiFile(o.midi, o.tempo);
+        if (!o.patchFile.empty()) parts[0].chunk = readPatchFile(o.patchFile);
+    } catch (const std::runtime_error& e) {
+        std::fprintf(stderr, "moraine-render: %s\n", e.what());
         return kExitUsage;
     }
-    if (!checkSettings(*plugin, o.settings)) return kExitUsage;
 
-    plugin->start();
-    for (const Setting& s : o.settings) plugin->setParameter(s.index, s.value);
-    Renderer renderer(*plugin, o.block);
-    // One block of silence, not written, so that parameter ramps start before any note.
-    renderer.render(o.block);
+    // The first instance builds the library in an empty data folder, as at any first start;
+    // only then is there a library to look patches up in.
+    parts[0].plugin = loadPlugin(o);
+    if (!parts[0].plugin) return kExitUsage;
+    if (o.list || !o.libraryPath.empty() || !o.parts.empty()) {
+        moraine::ConsoleMessages messages;
+        const moraine::PatchLibrary library(moraine::defaultDataFolder(), messages);
+        if (o.list) {
+            printLibrary(out, library);
+            return 0;
+        }
+        try {
+            if (!o.libraryPath.empty()) parts[0].chunk = findPatch(library, o.libraryPath).text();
+            for (std::size_t i = 0; i < o.parts.size(); ++i) {
+                parts[i].channel = o.parts[i].channel;
+                parts[i].chunk = findPatch(library, o.parts[i].path).text();
+            }
+        } catch (const PatchError& e) {
+            std::fprintf(stderr, "moraine-render: %s\n", e.what());
+            return kExitUsage;
+        }
+    }
 
-    const double seconds = o.seconds.value_or(defaultSeconds(o.notes));
+    for (Part& part : parts) {
+        if (!part.plugin) part.plugin = loadPlugin(o);
+        if (!part.plugin || !checkSettings(*part.plugin, o.settings)) return kExitUsage;
+        moraine::PluginInstance& plugin = *part.plugin;
+        // As a host restores a project: the state goes in before processing starts.
+        plugin.open();
+        plugin.setSampleRate(float(o.rate));
+        plugin.setBlockSize(o.block);
+        if (part.chunk) plugin.setChunk(*part.chunk);
+        plugin.resume();
+        for (const Setting& s : o.settings) plugin.setParameter(s.index, s.value);
+        part.renderer = std::make_unique<Renderer>(plugin, o.block);
+        // One block of silence, not written, so that parameter ramps start before any note.
+        part.renderer->render(o.block);
+    }
+
+    const double seconds = o.seconds.value_or(lastEventSeconds(o.notes, song) + kTailSeconds);
     const long long total = std::llround(seconds * o.rate);
-    const std::vector<MidiEvent> events = noteEvents(o.notes, o.rate);
+    const std::vector<MidiEvent> events = allEvents(o.notes, song, o.rate);
+    // Blocks end at tempo changes, so that each block has one tempo.
+    std::vector<long long> tempoFrames;
+    for (const auto& span : song.tempo.spans())
+        tempoFrames.push_back(std::llround(span.seconds * o.rate));
 
     SF_INFO info{};
     info.samplerate = o.rate;
@@ -356,36 +600,65 @@ int run(Options o) {
     }
 
     Levels levels;
+    Progress progress(total, !o.quiet && seconds > kProgressSeconds);
+    std::vector<float> mix(2 * std::size_t(o.block));
+    // Several parts together easily pass full scale; the gain brings the sum back.
+    const float gain = float(std::pow(10.0, o.gainDb / 20.0));
     auto next = events.begin();
+    auto nextTempo = tempoFrames.begin();
     for (long long pos = 0; pos < total;) {
-        const int n = int(std::min<long long>(o.block, total - pos));
-        for (; next != events.end() && next->frame < pos + n; ++next)
-            plugin->queueMidi(int(next->frame - pos), next->status, next->data1, next->data2);
-        const float* frames = renderer.render(n);
-        for (int i = 0; i < 2 * n; ++i) levels.add(frames[i]);
-        if (sf_writef_float(file, frames, n) != n) {
+        while (nextTempo != tempoFrames.end() && *nextTempo <= pos) ++nextTempo;
+        long long end = std::min<long long>(pos + o.block, total);
+        if (nextTempo != tempoFrames.end()) end = std::min(end, *nextTempo);
+        const int n = int(end - pos);
+
+        const double now = double(pos) / o.rate;
+        const double bpm = song.tempo.spanAt(now).bpm;
+        const double ppq = song.tempo.ppqAt(now);
+        for (Part& part : parts) {
+            part.plugin->setTempo(bpm);
+            part.plugin->setMusicalPosition(ppq);
+        }
+        for (; next != events.end() && next->frame < end; ++next)
+            for (Part& part : parts)
+                if (part.hears(*next))
+                    part.plugin->queueMidi(int(next->frame - pos), next->status, next->data1,
+                                           next->data2);
+
+        std::fill_n(mix.begin(), 2 * n, 0.0f);
+        for (Part& part : parts) {
+            const float* frames = part.renderer->render(n);
+            for (int i = 0; i < 2 * n; ++i) mix[std::size_t(i)] += frames[i];
+        }
+        if (o.gainDb != 0.0)
+            for (int i = 0; i < 2 * n; ++i) mix[std::size_t(i)] *= gain;
+        for (int i = 0; i < 2 * n; ++i) levels.add(mix[std::size_t(i)]);
+        if (sf_writef_float(file, mix.data(), n) != n) {
+            progress.finish();
             std::fprintf(stderr, "moraine-render: writing %s failed: %s\n", o.out.c_str(),
                          sf_strerror(file));
             sf_close(file);
             return kExitFailure;
         }
-        pos += n;
+        pos = end;
+        progress.update(pos);
     }
+    progress.finish();
     if (sf_close(file) != 0) {
         std::fprintf(stderr, "moraine-render: closing %s failed\n", o.out.c_str());
         return kExitFailure;
     }
 
     if (!o.quiet) {
-        std::printf("Output:  %s\n", o.out.c_str());
-        std::printf("Length:  %.3f s (%lld frames at %d Hz)\n", double(total) / o.rate, total,
-                    o.rate);
-        std::printf("Peak:    %s\n", decibels(levels.peak).c_str());
-        std::printf("Clipped: %lld samples\n", levels.clipped);
+        std::fprintf(out, "Output:  %s\n", o.out.c_str());
+        std::fprintf(out, "Length:  %.3f s (%lld frames at %d Hz)\n", double(total) / o.rate,
+                     total, o.rate);
+        std::fprintf(out, "Peak:    %s\n", decibels(levels.peak).c_str());
+        std::fprintf(out, "Clipped: %lld samples\n", levels.clipped);
         if (levels.nans)
-            std::printf("NaN:     yes, %lld samples\n", levels.nans);
+            std::fprintf(out, "NaN:     yes, %lld samples\n", levels.nans);
         else
-            std::printf("NaN:     none\n");
+            std::fprintf(out, "NaN:     none\n");
     }
     return 0;
 }
@@ -404,5 +677,13 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    return run(std::move(*options));
+    // The plug-in and the patch code trace what they do on standard output; those lines go
+    // to standard error, so that standard output holds the listing or the summary alone.
+    std::fflush(stdout);
+    const int ours = dup(STDOUT_FILENO);
+    FILE* out = ours >= 0 ? fdopen(ours, "w") : nullptr;
+    if (out) dup2(STDERR_FILENO, STDOUT_FILENO);
+    const int status = run(std::move(*options), out ? out : stdout);
+    if (out) std::fclose(out);
+    return status;
 }

@@ -292,6 +292,12 @@ void PluginInstance::setTempo(double bpm) {
     updateTime();
 }
 
+void PluginInstance::setMusicalPosition(double ppq) {
+    ppqAnchor_ = ppq;
+    sampleAnchor_ = time_.samplePos;
+    updateTime();
+}
+
 void PluginInstance::setTransportPlaying(bool playing) {
     playing_ = playing;
     updateTime();
@@ -303,8 +309,9 @@ void PluginInstance::setPpqValid(bool valid) {
 }
 
 void PluginInstance::updateTime() {
-    const double seconds = time_.sampleRate > 0 ? time_.samplePos / time_.sampleRate : 0.0;
-    time_.ppqPos = seconds * time_.tempo / 60.0;
+    const double seconds =
+        time_.sampleRate > 0 ? (time_.samplePos - sampleAnchor_) / time_.sampleRate : 0.0;
+    time_.ppqPos = ppqAnchor_ + seconds * time_.tempo / 60.0;
     time_.flags = kVstTempoValid;
     if (playing_) time_.flags |= kVstTransportPlaying;
     if (ppqValid_) time_.flags |= kVstPpqPosValid;

@@ -83,6 +83,9 @@ public:
     // transport keeps its position.
     const VstTimeInfo& timeInfo() const { return time_; }
     void setTempo(double bpm);
+    // The musical position (in quarter notes) at the current sample position; from here on
+    // it moves at the tempo. A song with tempo changes sets it at each change.
+    void setMusicalPosition(double ppq);
     void setTransportPlaying(bool playing);
     void setPpqValid(bool valid);
     int timeRequests() const { return timeRequests_; }
@@ -115,6 +118,7 @@ private:
     std::vector<float*> inputRows_, outputRows_;
 
     VstTimeInfo time_{};
+    double ppqAnchor_ = 0.0, sampleAnchor_ = 0.0; // ppqPos at samplePos, set by the caller
     bool playing_ = true;
     bool ppqValid_ = true;
     int timeRequests_ = 0;

@@ -1,0 +1,272 @@
+// moraine-render with MIDI files, patches and parts: real files written with libsmf, the
+// real tool run as a process, its WAV read back and measured.
+#include "support/RecordingMessages.h"
+#include "support/Spectrum.h"
+#include "support/TempDataFolder.h"
+
+#include "patch/PatchLibrary.h"
+#include "tools/render/Smf.h"
+
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using moraine::testing::TempDataFolder;
+
+constexpr int kPpqn = 480;
+constexpr int kRate = 44100;
+
+struct Message {
+    int pulses;
+    std::vector<unsigned char> bytes;
+};
+
+Message noteOn(int pulses, int channel, int key) {
+    return {pulses, {(unsigned char)(0x90 | channel), (unsigned char)key, 100}};
+}
+Message noteOff(int pulses, int channel, int key) {
+    return {pulses, {(unsigned char)(0x80 | channel), (unsigned char)key, 0}};
+}
+Message tempo(int pulses, double bpm) {
+    const int us = int(std::lround(60e6 / bpm));
+    return {pulses, {0xFF, 0x51, 3, (unsigned char)(us >> 16), (unsigned char)(us >> 8),
+                     (unsigned char)us}};
+}
+
+// One track per list (a single list makes a type 0 file).
+void writeMidi(const fs::path& path, const std::vector<std::vector<Message>>& tracks) {
+    smf_t* smf = smf_new();
+    ASSERT_NE(smf, nullptr);
+    ASSERT_EQ(smf_set_ppqn(smf, kPpqn), 0);
+    for (const auto& messages : tracks) {
+        smf_track_t* track = smf_track_new();
+        smf_add_track(smf, track);
+        for (const Message& m : messages) {
+            std::vector<unsigned char> bytes = m.bytes;
+            smf_track_add_event_pulses(
+                track, smf_event_new_from_pointer(bytes.data(), int(bytes.size())), m.pulses);
+        }
+    }
+    ASSERT_EQ(smf_save(smf, path.c_str()), 0);
+    smf_delete(smf);
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The left channel of a stereo WAV; empty when it cannot be read.
+std::vector<float> readLeft(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f) return {};
+    std::vector<float> frames(std::size_t(info.frames * info.channels));
+    sf_readf_float(f, frames.data(), info.frames);
+    sf_close(f);
+    std::vector<float> left;
+    for (std::size_t i = 0; i < frames.size(); i += std::size_t(info.channels))
+        left.push_back(frames[i]);
+    return left;
+}
+
+// The first frame from `from` on where the signal jumps by more than `step` in one sample.
+long jumpAfter(const std::vector<float>& x, double seconds, double step = 0.1) {
+    for (std::size_t i = std::size_t(seconds * kRate) + 1; i < x.size(); ++i)
+        if (std::fabs(x[i] - x[i - 1]) > step) return long(i);
+    return -1;
+}
+
+std::vector<float> window(const std::vector<float>& x, double from, double seconds) {
+    const auto begin = x.begin() + std::ptrdiff_t(from * kRate);
+    return {begin, begin + std::ptrdiff_t(seconds * kRate)};
+}
+
+class RenderToolMidi : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "moraine-midi-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the tool on our plug-in; stdout and stderr land in `out` and `err`.
+    int run(const std::string& args) {
+        const std::string command = std::string("\"") + MORAINE_RENDER_PATH +
+                                    "\" --plugin \"" MORAINE_PLUGIN_PATH "\" " + args + " >\"" +
+                                    (dir / "out").string() + "\" 2>\"" + (dir / "err").string() +
+                                    "\"";
+        const int status = std::system(command.c_str());
+        out = readText(dir / "out");
+        err = readText(dir / "err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string quoted(const std::string& name) const { return "\"" + (dir / name).string() + "\""; }
+
+    fs::path dir;
+    std::string out, err;
+};
+
+// On the bare circuit a cord takes the keyboard voltage straight to the left output, so a
+// note shows as a step on the very sample it starts.
+constexpr const char* kKeyboardOut = "--quiet --rate 44100 --block 300 --set vcss=0 "
+                                     "--cord pl71=kbcv ";
+
+TEST_F(RenderToolMidi, NotesStartOnTheSampleOfTheirTime) {
+    // No tempo in the file: 120 BPM, or --tempo. 700 pulses are 1.458 beats.
+    writeMidi(dir / "plain.mid", {{noteOn(700, 0, 69), noteOff(900, 0, 69)}});
+    ASSERT_EQ(run(kKeyboardOut + std::string("--seconds 1.5 --midi ") + quoted("plain.mid") +
+                  " --out " + quoted("a.wav")),
+              0)
+        << err;
+    const auto a = readLeft(dir / "a.wav");
+    ASSERT_EQ(a.size(), std::size_t(1.5 * kRate));
+    EXPECT_EQ(jumpAfter(a, 0.1), std::lround(700.0 / kPpqn * 0.5 * kRate));
+
+    ASSERT_EQ(run(kKeyboardOut + std::string("--seconds 1.5 --tempo 90 --midi ") +
+                  quoted("plain.mid") + " --out " + quoted("b.wav")),
+              0);
+    EXPECT_EQ(jumpAfter(readLeft(dir / "b.wav"), 0.1), std::lround(700.0 / kPpqn / 1.5 * kRate));
+
+    // Without --seconds the render lasts to the last event and two seconds more.
+    ASSERT_EQ(run(kKeyboardOut + std::string("--midi ") + quoted("plain.mid") + " --out " +
+                  quoted("c.wav")),
+              0);
+    EXPECT_EQ(readLeft(dir / "c.wav").size(), std::size_t(std::lround((900.0 / 960 + 2) * kRate)));
+}
+
+TEST_F(RenderToolMidi, ATempoChangeMovesLaterNotes) {
+    // A type 1 file: the tempo track halves the tempo after two beats (at 1 s); the note
+    // one beat later plays at 2 s, not at 1.5 s.
+    writeMidi(dir / "tempo.mid", {{tempo(0, 120), tempo(960, 60)},
+                                  {noteOn(480, 0, 69), noteOff(900, 0, 69), noteOn(1440, 0, 81),
+                                   noteOff(1600, 0, 81)}});
+    ASSERT_EQ(run(kKeyboardOut + std::string("--seconds 3 --tempo 200 --midi ") +
+                  quoted("tempo.mid") + " --out " + quoted("t.wav")),
+              0)
+        << err;
+    const auto t = readLeft(dir / "t.wav");
+    EXPECT_EQ(jumpAfter(t, 0.1), std::lround(0.5 * kRate)) << "the file's tempo beats --tempo";
+    EXPECT_EQ(jumpAfter(t, 0.6), 2 * kRate);
+}
+
+TEST_F(RenderToolMidi, PartsPlayTheirOwnChannelsAndAreSummed) {
+    TempDataFolder data; // the default library, built by the first instance
+    // The lead sounds an octave above its key, the bass two below: A 440 and A 110. The
+    // note on channel 3 has no part and must not be heard anywhere.
+    writeMidi(dir / "parts.mid", {{noteOn(96, 0, 57), noteOff(1900, 0, 57)},
+                                  {noteOn(96, 1, 69), noteOff(1900, 1, 69)},
+                                  {noteOn(300, 2, 64), noteOff(1900, 2, 64)}});
+    const std::string common = "--quiet --rate 44100 --seconds 1.2 --midi " + quoted("parts.mid");
+    const std::string lead = " --part \"1=Basics/Brass & Leads/Mono Lead\"";
+    const std::string bass = " --part \"2=Basics/Basses/Round Bass\"";
+    ASSERT_EQ(run(common + lead + " --out " + quoted("lead.wav")), 0) << err;
+    ASSERT_EQ(run(common + bass + " --out " + quoted("bass.wav")), 0) << err;
+    ASSERT_EQ(run(common + lead + bass + " --out " + quoted("both.wav")), 0) << err;
+
+    const auto l = readLeft(dir / "lead.wav"), b = readLeft(dir / "bass.wav"),
+               both = readLeft(dir / "both.wav");
+    ASSERT_EQ(both.size(), l.size());
+    ASSERT_EQ(both.size(), b.size());
+    using moraine::testing::peakFrequency;
+    EXPECT_NEAR(peakFrequency(window(l, 0.4, 0.6), kRate, 50.0), 440.0, 5.0);
+    EXPECT_NEAR(peakFrequency(window(b, 0.4, 0.6), kRate, 50.0), 110.0, 2.0);
+    const auto mixed = window(both, 0.4, 0.6);
+    EXPECT_NEAR(peakFrequency(mixed, kRate, 300.0), 440.0, 5.0);
+    EXPECT_NEAR(peakFrequency(mixed, kRate, 50.0), 110.0, 2.0);
+    for (std::size_t i = 0; i < both.size(); ++i)
+        ASSERT_NEAR(both[i], l[i] + b[i], 1e-5f) << "frame " << i;
+}
+
+TEST_F(RenderToolMidi, PatchesComeFromTheLibraryOrAFile) {
+    TempDataFolder data;
+    ASSERT_EQ(run("--list"), 0) << err;
+    for (const char* line : {"Basics\n", "  Brass & Leads\n", "    1: Brass Section\n",
+                             "    2: Mono Lead\n", "  Basses\n", "    3: Round Bass\n",
+                             "Textures\n", "  Pads\n", "    1: Slow Strings\n"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << " in\n" << out;
+
+    // An unknown name says what there is at the level that failed.
+    EXPECT_EQ(run("--library \"Basics/Pads/Slow Strings\" --out " + quoted("x.wav")), 2);
+    EXPECT_NE(err.find("'Pads'"), std::string::npos) << err;
+    EXPECT_NE(err.find("'Brass & Leads', 'Basses'"), std::string::npos) << err;
+    EXPECT_EQ(run("--library \"Textures/Pads/Fast Strings\" --out " + quoted("x.wav")), 2);
+    EXPECT_NE(err.find("'Slow Strings'"), std::string::npos) << err;
+    EXPECT_EQ(run("--part \"2=Nowhere/Pads/Slow Strings\" --out " + quoted("x.wav")), 2);
+    EXPECT_NE(err.find("'Basics', 'Textures'"), std::string::npos) << err;
+    EXPECT_EQ(run("--part \"17=Textures/Pads/Slow Strings\" --out " + quoted("x.wav")), 2);
+    EXPECT_FALSE(fs::exists(dir / "x.wav"));
+
+    // The library's patch by name and the same patch's file sound the same.
+    moraine::testing::RecordingMessages messages;
+    moraine::PatchLibrary library(data.path(), messages);
+    std::string file;
+    for (const auto& g : library.groups)
+        for (const auto& c : g->categories)
+            for (const auto& p : c->patches)
+                if (p->name == "Round Bass") file = p->filePath();
+    ASSERT_FALSE(file.empty());
+    const std::string note = "--quiet --seconds 0.6 --note 57:100:0.05:0.3 --out ";
+    ASSERT_EQ(run(note + quoted("named.wav") + " --library \"Basics/Basses/Round Bass\""), 0);
+    ASSERT_EQ(run(note + quoted("file.wav") + " --patch \"" + file + "\""), 0) << err;
+    ASSERT_EQ(run(note + quoted("first.wav")), 0); // the library's first patch
+    const auto named = readLeft(dir / "named.wav"), fromFile = readLeft(dir / "file.wav"),
+               first = readLeft(dir / "first.wav");
+    EXPECT_GT(moraine::testing::rms(named), 0.01);
+    EXPECT_EQ(named, fromFile);
+    EXPECT_NE(named, first);
+
+    std::ofstream(dir / "noise.qix") << "just some words\n";
+    EXPECT_EQ(run("--patch " + quoted("noise.qix") + " --out " + quoted("x.wav")), 2);
+    EXPECT_NE(err.find("not a patch file"), std::string::npos) << err;
+    EXPECT_EQ(run("--patch " + quoted("missing.qix") + " --out " + quoted("x.wav")), 2);
+    EXPECT_FALSE(fs::exists(dir / "x.wav"));
+}
+
+TEST_F(RenderToolMidi, BadMidiFilesExitWithStatusTwo) {
+    writeMidi(dir / "good.mid", {{tempo(0, 100), noteOn(0, 0, 60), noteOff(480, 0, 60)},
+                                 {noteOn(0, 1, 64), noteOff(480, 1, 64)}});
+    const std::string good = readText(dir / "good.mid");
+    std::ofstream(dir / "truncated.mid", std::ios::binary) << good.substr(0, good.size() - 9);
+    std::ofstream(dir / "header.mid", std::ios::binary) << good.substr(0, 10);
+    std::string noise(2000, '\0');
+    unsigned seed = 12345;
+    for (char& c : noise) c = char((seed = seed * 1103515245u + 12345u) >> 16);
+    std::ofstream(dir / "random.mid", std::ios::binary) << noise;
+    std::ofstream(dir / "empty.mid", std::ios::binary).flush();
+
+    for (const char* name :
+         {"missing.mid", "truncated.mid", "header.mid", "random.mid", "empty.mid"}) {
+        EXPECT_EQ(run("--quiet --midi " + quoted(name) + " --out " + quoted("x.wav")), 2) << name;
+        EXPECT_NE(err.find(name), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(dir / "x.wav")) << name;
+    }
+    EXPECT_EQ(run("--quiet --midi " + quoted("good.mid") + " --out " + quoted("x.wav")), 0) << err;
+}
+
+TEST_F(RenderToolMidi, LongRendersShowTheirProgress) {
+    ASSERT_EQ(run("--seconds 1 --out " + quoted("short.wav")), 0);
+    EXPECT_EQ(err.find('%'), std::string::npos) << err;
+    EXPECT_NE(out.find("Length:  1.000 s"), std::string::npos) << out;
+    ASSERT_EQ(run("--seconds 6 --out " + quoted("long.wav")), 0);
+    EXPECT_NE(err.find("\rRendering: 100%\n"), std::string::npos) << err;
+    EXPECT_EQ(out.find("Rendering"), std::string::npos) << "the summary stays on its own";
+}
+
+} // namespace
