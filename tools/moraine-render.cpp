@@ -402,11 +402,14 @@ std::string readPatchFile(const std::string& path) {
     if (!in) throw PatchError(path + ": cannot open the patch file");
     std::stringstream text;
     text << in.rdbuf();
-    // The plug-in takes any text and keeps what it understands; a file in which it would
-    // find no value at all is not a patch.
+    // The plug-in takes any text and keeps what it understands (a missing master volume
+    // reads as full); a file in which it finds no other value is not a patch.
     moraine::PatchRecord check;
     check.readText(std::string_view(text.str()));
-    if (check.values.empty()) throw PatchError(path + ": not a patch file");
+    const bool values = std::any_of(check.values.begin(), check.values.end(), [](const auto& v) {
+        return v.code != moraine::fourcc("mvol");
+    });
+    if (!values) throw PatchError(path + ": not a patch file");
     return text.str();
 }
 
