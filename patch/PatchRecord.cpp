@@ -69,7 +69,7 @@ void appendCode(std::string& out, FourCC code) {
 void appendInt(std::string& out, long long v, int base = 10) {
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v, base);
-    out.append(buf, r.ptr);
+    out.append(buf, size_t(r.ptr - buf));
 }
 
 void appendFixed(std::string& out, double v, int decimals) {
@@ -77,7 +77,7 @@ void appendFixed(std::string& out, double v, int decimals) {
     char buf[400];                  // DBL_MAX has 309 integer digits
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
     if (r.ec == std::errc())
-        out.append(buf, r.ptr);
+        out.append(buf, size_t(r.ptr - buf));
     else
         out += "0";
 }

@@ -32,9 +32,9 @@ int pulses(double beats) {
     return int(beats * kPpqn + 0.5);
 }
 
-// Am F C G | Am F G Am, one chord a bar. The bass patch sounds two octaves below the key
-// and the pad and lead patches one above, so the keys sit where those sound right.
-constexpr int kRoots[kBars] = {57, 53, 60, 55, 57, 53, 55, 57};
+// Am F C G | Am F G Am, one chord a bar. The factory bass sounds an octave below its keys
+// and the pad and lead an octave above theirs; the keys are chosen for that.
+constexpr int kRoots[kBars] = {45, 41, 48, 43, 45, 41, 43, 45};
 
 std::vector<Note> bassLine() {
     // Root on the beat, a push up the octave on the off-beats, the fifth before the next bar.

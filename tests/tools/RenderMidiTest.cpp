@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -274,6 +275,24 @@ TEST_F(RenderToolMidi, PatchesComeFromTheLibraryOrAFile) {
     EXPECT_FALSE(fs::exists(dir / "x.wav"));
 }
 
+std::string bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values) s += char(v);
+    return s;
+}
+
+// A file made byte by byte: the header (type 1, 480 pulses a quarter) and one chunk per track.
+std::string smfBytes(const std::vector<std::string>& tracks) {
+    auto be = [](std::size_t v, int bytes) {
+        std::string s;
+        for (int i = bytes - 1; i >= 0; --i) s += char((v >> (8 * i)) & 0xFF);
+        return s;
+    };
+    std::string file = "MThd" + be(6, 4) + be(1, 2) + be(tracks.size(), 2) + be(kPpqn, 2);
+    for (const std::string& t : tracks) file += "MTrk" + be(t.size(), 4) + t;
+    return file;
+}
+
 TEST_F(RenderToolMidi, BadMidiFilesExitWithStatusTwo) {
     writeMidi(dir / "good.mid", {{tempo(0, 100), noteOn(0, 0, 60), noteOff(480, 0, 60)},
                                  {noteOn(0, 1, 64), noteOff(480, 1, 64)}});
@@ -285,14 +304,33 @@ TEST_F(RenderToolMidi, BadMidiFilesExitWithStatusTwo) {
     for (char& c : noise) c = char((seed = seed * 1103515245u + 12345u) >> 16);
     std::ofstream(dir / "random.mid", std::ios::binary) << noise;
     std::ofstream(dir / "empty.mid", std::ios::binary).flush();
+    // Whole chunks with damage inside: data without a status, an event cut off by the end
+    // of its track, a system message where none belongs.
+    const std::string end = bytes({0x00, 0xFF, 0x2F, 0x00});
+    std::ofstream(dir / "status.mid", std::ios::binary)
+        << smfBytes({bytes({0x00, 0x3C, 0x40}) + end});
+    std::ofstream(dir / "cut.mid", std::ios::binary) << smfBytes({end, bytes({0x00, 0x90, 0x3C})});
+    std::ofstream(dir / "system.mid", std::ios::binary)
+        << smfBytes({bytes({0x00, 0xF4, 0x00}) + end});
 
-    for (const char* name :
-         {"missing.mid", "truncated.mid", "header.mid", "random.mid", "empty.mid"}) {
+    for (const char* name : {"missing.mid", "truncated.mid", "header.mid", "random.mid", "empty.mid",
+                             "status.mid", "cut.mid", "system.mid"}) {
         EXPECT_EQ(run("--quiet --midi " + quoted(name) + " --out " + quoted("x.wav")), 2) << name;
         EXPECT_NE(err.find(name), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir / "x.wav")) << name;
     }
     EXPECT_EQ(run("--quiet --midi " + quoted("good.mid") + " --out " + quoted("x.wav")), 0) << err;
+
+    // What a render does not use may be anything valid: a name longer than 127 bytes, system
+    // exclusive messages, running status, a track without its end. The note-off at 480
+    // pulses (0.5 s) still sets the length.
+    const std::string name = bytes({0x00, 0xFF, 0x03, 0x81, 0x48}) + std::string(200, 'n');
+    const std::string sysex = bytes({0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7, 0x00, 0xF7, 0x02, 0xF8, 0xFA});
+    const std::string notes = bytes({0x00, 0x90, 0x45, 0x64, 0x83, 0x60, 0x45, 0x00});
+    std::ofstream(dir / "rich.mid", std::ios::binary) << smfBytes({name + sysex + notes + end, ""});
+    ASSERT_EQ(run("--quiet --midi " + quoted("rich.mid") + " --out " + quoted("rich.wav")), 0)
+        << err;
+    EXPECT_EQ(readLeft(dir / "rich.wav").size(), std::size_t(2.5 * 48000));
 }
 
 TEST_F(RenderToolMidi, LongRendersShowTheirProgress) {

@@ -3,9 +3,7 @@
 #include "tools/render/Smf.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -35,9 +33,44 @@ std::vector<unsigned char> readBytes(const std::string& path) {
     return bytes;
 }
 
-// The chunk layout is checked here, before libsmf sees the bytes, so that a truncated or
-// foreign file gets a message saying what is wrong instead of a parser's complaint.
-void checkLayout(const std::string& path, const std::vector<unsigned char>& b) {
+[[noreturn]] void damaged(const std::string& path, int track, std::size_t at, const char* what) {
+    throw MidiFileError(path + ": damaged MIDI file (track " + std::to_string(track) + ", byte " +
+                        std::to_string(at) + ": " + what + ")");
+}
+
+// Reads a variable-length number of at most four bytes that ends before `end`.
+bool readVlq(const std::vector<unsigned char>& b, std::size_t& at, std::size_t end, uint32_t& v) {
+    v = 0;
+    for (int i = 0; i < 4 && at < end; ++i) {
+        const unsigned char c = b[at++];
+        v = v << 7 | (c & 0x7F);
+        if (!(c & 0x80)) return true;
+    }
+    return false;
+}
+
+void writeVlq(std::vector<unsigned char>& out, uint32_t v) {
+    unsigned char bytes[4];
+    int n = 0;
+    do {
+        bytes[n++] = (unsigned char)(v & 0x7F);
+        v >>= 7;
+    } while (v && n < 4);
+    while (n-- > 0) out.push_back((unsigned char)(bytes[n] | (n ? 0x80 : 0)));
+}
+
+void writeBe32(std::vector<unsigned char>& out, std::size_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back((unsigned char)(v >> shift));
+}
+
+// libsmf asserts, rather than fails, on several kinds of damage inside a track, and misreads
+// long meta events. So every chunk and event is checked here first, and libsmf gets a copy
+// holding only what a render uses: channel messages with their status bytes, tempo changes
+// and an end to every track. A truncated or foreign file gets a message saying what is
+// wrong with it.
+std::vector<unsigned char> cleanCopy(const std::string& path, const std::vector<unsigned char>& b) {
+    // Keeps pulse counts far inside libsmf's int arithmetic.
+    constexpr uint64_t kMaxPulses = 0x0FFFFFFF;
     if (b.size() > kMaxFileBytes) throw MidiFileError(path + ": too large for a MIDI file");
     if (b.size() < 14 || !std::equal(b.begin(), b.begin() + 4, "MThd"))
         throw MidiFileError(path + ": not a Standard MIDI File (no MThd header)");
@@ -46,12 +79,18 @@ void checkLayout(const std::string& path, const std::vector<unsigned char>& b) {
         throw MidiFileError(path + ": damaged MIDI file header");
     const int format = be16(b, 8);
     const int tracks = be16(b, 10);
+    const int division = be16(b, 12);
     if (format == 2)
         throw MidiFileError(path + ": type 2 MIDI files (independent songs) are not supported");
     if (format > 2) throw MidiFileError(path + ": unknown MIDI file type " + std::to_string(format));
     if (tracks == 0) throw MidiFileError(path + ": the MIDI file holds no tracks");
-    if (be16(b, 12) == 0) throw MidiFileError(path + ": damaged MIDI file header (no time base)");
+    if (division & 0x8000)
+        throw MidiFileError(path + ": MIDI files timed in SMPTE frames are not supported");
+    if (division == 0) throw MidiFileError(path + ": damaged MIDI file header (no time base)");
 
+    std::vector<unsigned char> out(b.begin(), b.begin() + 14);
+    out[4] = out[5] = out[6] = 0;
+    out[7] = 6;
     int found = 0;
     for (std::size_t at = 8 + headerLength; at < b.size() && found < tracks;) {
         if (b.size() - at < 8)
@@ -61,14 +100,78 @@ void checkLayout(const std::string& path, const std::vector<unsigned char>& b) {
             throw MidiFileError(path + ": truncated MIDI file (track " + std::to_string(found + 1) +
                                 " needs " + std::to_string(length) + " bytes, " +
                                 std::to_string(b.size() - at - 8) + " remain)");
-        if (std::equal(b.begin() + std::ptrdiff_t(at), b.begin() + std::ptrdiff_t(at) + 4, "MTrk"))
-            ++found;
-        at += 8 + length;
+        const bool isTrack = std::equal(b.begin() + std::ptrdiff_t(at),
+                                        b.begin() + std::ptrdiff_t(at) + 4, "MTrk");
+        const std::size_t end = at + 8 + length;
+        at += 8;
+        if (!isTrack) { // chunks of other kinds are skipped, as the format asks
+            at = end;
+            continue;
+        }
+        const int track = ++found;
+        std::vector<unsigned char> events;
+        uint64_t pending = 0, total = 0;
+        int running = 0;
+        while (at < end) {
+            uint32_t delta = 0;
+            if (!readVlq(b, at, end, delta)) damaged(path, track, at, "bad delta time");
+            pending += delta;
+            total += delta;
+            if (total > kMaxPulses) damaged(path, track, at, "the track is too long");
+            if (at >= end) damaged(path, track, at, "the track ends inside an event");
+            const unsigned char status = b[at];
+            if (status == 0xFF || status == 0xF0 || status == 0xF7) {
+                ++at;
+                int type = -1;
+                if (status == 0xFF) {
+                    if (at >= end) damaged(path, track, at, "the track ends inside an event");
+                    type = b[at++];
+                }
+                uint32_t size = 0;
+                if (!readVlq(b, at, end, size) || size > end - at)
+                    damaged(path, track, at, "an event runs past the end of its track");
+                if (type == 0x2F) break;
+                if (type == 0x51 && size == 3) {
+                    writeVlq(events, uint32_t(pending));
+                    pending = 0;
+                    events.insert(events.end(), {0xFF, 0x51, 3, b[at], b[at + 1], b[at + 2]});
+                }
+                at += size;
+                continue;
+            }
+            if (status > 0xF0) damaged(path, track, at, "a system message in a MIDI file");
+            if (status & 0x80) {
+                running = status;
+                ++at;
+            } else if (!running) {
+                damaged(path, track, at, "data without a status byte");
+            }
+            const int kind = running & 0xF0;
+            const std::size_t size = kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+            if (end - at < size) damaged(path, track, at, "the track ends inside an event");
+            for (std::size_t i = 0; i < size; ++i)
+                if (b[at + i] & 0x80) damaged(path, track, at + i, "a status byte inside a message");
+            writeVlq(events, uint32_t(pending));
+            pending = 0;
+            events.push_back((unsigned char)running);
+            events.insert(events.end(), b.begin() + std::ptrdiff_t(at),
+                          b.begin() + std::ptrdiff_t(at + size));
+            at += size;
+        }
+        writeVlq(events, uint32_t(pending));
+        events.insert(events.end(), {0xFF, 0x2F, 0});
+        out.insert(out.end(), {'M', 'T', 'r', 'k'});
+        writeBe32(out, events.size());
+        out.insert(out.end(), events.begin(), events.end());
+        at = end;
     }
     if (found < tracks)
         throw MidiFileError(path + ": truncated MIDI file (the header announces " +
                             std::to_string(tracks) + " tracks, the file holds " +
                             std::to_string(found) + ")");
+    out[10] = (unsigned char)(found >> 8);
+    out[11] = (unsigned char)found;
+    return out;
 }
 
 struct SmfDeleter {
@@ -104,8 +207,7 @@ double TempoMap::ppqAt(double seconds) const {
 }
 
 MidiSong readMidiFile(const std::string& path, double defaultBpm) {
-    const std::vector<unsigned char> bytes = readBytes(path);
-    checkLayout(path, bytes);
+    const std::vector<unsigned char> bytes = cleanCopy(path, readBytes(path));
     std::unique_ptr<smf_t, SmfDeleter> smf(smf_load_from_memory(bytes.data(), int(bytes.size())));
     if (!smf) throw MidiFileError(path + ": damaged MIDI file (its events cannot be read)");
 
@@ -142,35 +244,27 @@ MidiSong readMidiFile(const std::string& path, double defaultBpm) {
 
     MidiSong song;
     // The time line: seconds at each tempo change, and the tempo from there on.
+    const double ppqn = smf->ppqn > 0 ? smf->ppqn : 1;
     std::vector<long long> changePulses{0};
     std::vector<TempoSpan> spans{{0.0, 0.0, defaultBpm}};
-    std::function<double(long long)> seconds;
-    if (smf->ppqn > 0) {
-        const double ppqn = smf->ppqn;
-        for (const TempoChange& c : tempos) {
-            const TempoSpan& last = spans.back();
-            const double at =
-                last.seconds + double(c.pulses - changePulses.back()) / ppqn * 60.0 / last.bpm;
-            const TempoSpan span{at, double(c.pulses) / ppqn, 60e6 / double(c.microsecondsPerQuarter)};
-            if (c.pulses == changePulses.back()) {
-                spans.back() = span; // the last of several changes at one time wins
-            } else {
-                spans.push_back(span);
-                changePulses.push_back(c.pulses);
-            }
+    for (const TempoChange& c : tempos) {
+        const TempoSpan& last = spans.back();
+        const double at =
+            last.seconds + double(c.pulses - changePulses.back()) / ppqn * 60.0 / last.bpm;
+        const TempoSpan span{at, double(c.pulses) / ppqn, 60e6 / double(c.microsecondsPerQuarter)};
+        if (c.pulses == changePulses.back()) {
+            spans.back() = span; // the last of several changes at one time wins
+        } else {
+            spans.push_back(span);
+            changePulses.push_back(c.pulses);
         }
-        seconds = [&changePulses, &spans, ppqn](long long pulses) {
-            const auto k = std::size_t(
-                std::upper_bound(changePulses.begin() + 1, changePulses.end(), pulses) -
-                changePulses.begin() - 1);
-            return spans[k].seconds + double(pulses - changePulses[k]) / ppqn * 60.0 / spans[k].bpm;
-        };
-    } else {
-        // SMPTE time counts frames and subframes; the tempo only drives the host's position.
-        const double perSecond = double(smf->frames_per_second) * double(smf->resolution);
-        if (perSecond <= 0.0) throw MidiFileError(path + ": damaged MIDI file header (no time base)");
-        seconds = [perSecond](long long pulses) { return double(pulses) / perSecond; };
     }
+    const auto seconds = [&](long long pulses) {
+        const auto k =
+            std::size_t(std::upper_bound(changePulses.begin() + 1, changePulses.end(), pulses) -
+                        changePulses.begin() - 1);
+        return spans[k].seconds + double(pulses - changePulses[k]) / ppqn * 60.0 / spans[k].bpm;
+    };
 
     song.events.reserve(raw.size());
     for (const RawEvent& r : raw) {

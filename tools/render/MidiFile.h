@@ -47,8 +47,8 @@ struct MidiSong {
     double end = 0.0; // the last channel message's time
 };
 
-// Reads a type 0 or type 1 file. `defaultBpm` is the tempo until the file's first tempo
-// change (the whole file's tempo when it has none, and always for SMPTE time).
+// Reads a type 0 or type 1 file timed in pulses per quarter note. `defaultBpm` is the
+// tempo until the file's first tempo change (the whole file's tempo when it has none).
 MidiSong readMidiFile(const std::string& path, double defaultBpm);
 
 } // namespace moraine::render
