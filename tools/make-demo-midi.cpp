@@ -28,6 +28,10 @@ struct Message {
     unsigned char status, data1, data2;
 };
 
+unsigned char byte(int v) {
+    return (unsigned char)(v & 0xFF);
+}
+
 int pulses(double beats) {
     return int(beats * kPpqn + 0.5);
 }
@@ -41,13 +45,13 @@ std::vector<Note> bassLine() {
     const struct {
         double beat, length;
         int interval, velocity;
-    } pattern[] = {{0.0, 0.75, 0, 112}, {1.0, 0.45, 0, 88},  {1.5, 0.45, 12, 96},
-                   {2.0, 0.75, 0, 106}, {3.0, 0.45, 7, 90},  {3.5, 0.45, 12, 84}};
+    } pattern[] = {{0.0, 0.75, 0, 112}, {1.0, 0.45, 0, 88}, {1.5, 0.45, 12, 96},
+                   {2.0, 0.75, 0, 106}, {3.0, 0.45, 7, 90}, {3.5, 0.45, 12, 84}};
     std::vector<Note> notes;
     for (int bar = 0; bar + 1 < kBars; ++bar)
         for (const auto& p : pattern)
-            notes.push_back({bar * kBeatsPerBar + p.beat, p.length, kRoots[bar] + p.interval,
-                             p.velocity});
+            notes.push_back(
+                {bar * kBeatsPerBar + p.beat, p.length, kRoots[bar] + p.interval, p.velocity});
     notes.push_back({(kBars - 1) * kBeatsPerBar, 3.5, kRoots[kBars - 1], 112});
     return notes;
 }
@@ -69,11 +73,11 @@ std::vector<Note> leadMelody() {
         double length;
         int key, velocity;
     } phrase[] = {
-        {1.0, 64, 100}, {0.5, 62, 84},  {0.5, 60, 88}, {1.0, 62, 92},  {1.0, 64, 98},  // C
+        {1.0, 64, 100}, {0.5, 62, 84},  {0.5, 60, 88},  {1.0, 62, 92},  {1.0, 64, 98}, // C
         {1.5, 62, 96},  {0.5, 59, 80},  {2.0, 55, 90},                                 // G
         {0.5, 57, 86},  {0.5, 60, 88},  {1.0, 64, 100}, {1.5, 69, 112}, {0.5, 67, 90}, // Am
-        {1.0, 65, 98},  {0.5, 64, 86},  {0.5, 62, 84}, {2.0, 60, 94},                  // F
-        {1.0, 62, 96},  {1.0, 67, 104}, {0.5, 65, 88}, {0.5, 64, 86},  {1.0, 62, 90},  // G
+        {1.0, 65, 98},  {0.5, 64, 86},  {0.5, 62, 84},  {2.0, 60, 94},                 // F
+        {1.0, 62, 96},  {1.0, 67, 104}, {0.5, 65, 88},  {0.5, 64, 86},  {1.0, 62, 90}, // G
         {4.0, 64, 104},                                                                // Am
     };
     std::vector<Note> notes;
@@ -136,8 +140,8 @@ int main(int argc, char** argv) {
     smf_add_track(smf, conductor);
     smf_track_add_event_pulses(conductor, smf_event_new_textual(0x03, "Moraine Deck demo"), 0);
     const int perQuarter = 60000000 / kBpm;
-    unsigned char tempo[] = {0xFF, 0x51, 3, (unsigned char)(perQuarter >> 16),
-                             (unsigned char)(perQuarter >> 8), (unsigned char)perQuarter};
+    unsigned char tempo[] = {
+        0xFF, 0x51, 3, byte(perQuarter >> 16), byte(perQuarter >> 8), byte(perQuarter)};
     smf_track_add_event_pulses(conductor, smf_event_new_from_pointer(tempo, sizeof tempo), 0);
     unsigned char meter[] = {0xFF, 0x58, 4, 4, 2, 24, 8};
     smf_track_add_event_pulses(conductor, smf_event_new_from_pointer(meter, sizeof meter), 0);
@@ -150,8 +154,7 @@ int main(int argc, char** argv) {
     lead.push_back({end, 2, 0xB2, 1, 0});
 
     ok = ok && addTrack(smf, "Bass", toMessages(bassLine(), 0), end) &&
-         addTrack(smf, "Pad", toMessages(padChords(), 1), end) &&
-         addTrack(smf, "Lead", lead, end);
+         addTrack(smf, "Pad", toMessages(padChords(), 1), end) && addTrack(smf, "Lead", lead, end);
     if (!ok || smf_save(smf, argv[1]) != 0) {
         std::fprintf(stderr, "moraine-demo-midi: cannot write %s\n", argv[1]);
         smf_delete(smf);

@@ -36,9 +36,9 @@ namespace {
 constexpr int kExitFailure = 1; // the render itself failed (output file)
 constexpr int kExitUsage = 2;   // bad arguments, or the plug-in would not load
 constexpr double kMaxSeconds = 3600.0;
-constexpr double kTailSeconds = 2.0;    // rendered after the last event by default
+constexpr double kTailSeconds = 2.0;     // rendered after the last event by default
 constexpr double kProgressSeconds = 5.0; // longer renders show their progress
-constexpr int kFirstJackParameter = 89; // jack J is parameter 89 + J, its value B / 1000
+constexpr int kFirstJackParameter = 89;  // jack J is parameter 89 + J, its value B / 1000
 constexpr int kJackCount = 89;
 
 constexpr const char* kUsage =
@@ -359,8 +359,8 @@ const moraine::PatchRecord& findPatch(const moraine::PatchLibrary& library,
     if (groups.empty()) {
         std::vector<std::string> names;
         for (const auto& g : library.groups) names.push_back(g->name);
-        throw PatchError("no group '" + firstName(path) + "' in the library; its groups: " +
-                         joinNames(names));
+        throw PatchError("no group '" + firstName(path) +
+                         "' in the library; its groups: " + joinNames(names));
     }
     if (categories.empty()) {
         const moraine::PatchGroup& g = *groups.front();
@@ -654,8 +654,8 @@ int run(Options o, FILE* out) {
 
     if (!o.quiet) {
         std::fprintf(out, "Output:  %s\n", o.out.c_str());
-        std::fprintf(out, "Length:  %.3f s (%lld frames at %d Hz)\n", double(total) / o.rate,
-                     total, o.rate);
+        std::fprintf(out, "Length:  %.3f s (%lld frames at %d Hz)\n", double(total) / o.rate, total,
+                     o.rate);
         std::fprintf(out, "Peak:    %s\n", decibels(levels.peak).c_str());
         std::fprintf(out, "Clipped: %lld samples\n", levels.clipped);
         if (levels.nans)

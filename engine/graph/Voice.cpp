@@ -202,15 +202,15 @@ void createSharedModules(SharedModules& shared, int sampleRate) {
 
 void setNodeEntry(Voice& v, NodeId id, const Binding& b) {
     NodeTable& t = v.table;
-    t.evaluated[id] = t.visiting[id] = 0;
-    t.generator[id] = b.generator;
-    t.typeId[id] = kNodeRows[id].typeId;
-    t.cached[id] = t.lastControl[id] = 0.0f;
-    t.node[id] = &v.nodes[id];
-    t.module[id] = b.module;
-    t.setControl[id] = b.setControl;
-    t.process[id] = b.process;
-    t.output[id] = b.output;
+    t.slot[id].evaluatedStamp = 0;
+    t.slot[id].visiting = 0;
+    t.slot[id].generator = b.generator;
+    t.slot[id].cached = t.slot[id].lastControl = 0.0f;
+    t.slot[id].node = &v.nodes[id];
+    t.slot[id].module = b.module;
+    t.slot[id].setControl = b.setControl;
+    t.slot[id].process = b.process;
+    t.slot[id].output = b.output;
 }
 
 bool rampFinished(const ParamRamp& r) {
@@ -279,6 +279,8 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
         l.nextLink = v.linkList;
         v.linkList = &l;
     }
+
+    for (int i = 0; i < kNodeCount; ++i) v.table.slot[i].controlCount = v.nodes[i].controlCount;
 
     v.jackList = nullptr;
     for (int i = 0; i < kOutputJackCount; ++i) {
@@ -360,13 +362,13 @@ void settleRamps(Voice& v) {
 }
 
 void setClockSynced(Voice& v, bool synced) {
-    v.table.output[kNodeClock] =
+    v.table.slot[kNodeClock].output =
         synced ? OutputFn([](void* p, int s) { return as<InternalClock>(p).syncedOutput(s); })
                : OutputFn([](void* p, int s) { return as<InternalClock>(p).output(s); });
 }
 
 void setLfoSynced(Voice& v, bool synced) {
-    v.table.output[kNodeKbdLfo] =
+    v.table.slot[kNodeKbdLfo].output =
         synced ? OutputFn([](void* p, int s) { return as<KeyboardLfo>(p).syncedOutput(s); })
                : OutputFn([](void* p, int s) { return as<KeyboardLfo>(p).output(s); });
 }
@@ -374,19 +376,21 @@ void setLfoSynced(Voice& v, bool synced) {
 float evaluateLink(Voice& v, const Link& l) {
     NodeTable& t = v.table;
     const ModuleNode* src = l.source;
-    const int s = src->index;
+    // A link's source is always one of its own voice's nodes; the slot is found from the
+    // pointer alone, without waiting for the node to load.
+    NodeSlot& n = t.slot[src - v.nodes];
     float value = 0.0f;
-    if (OutputFn out = t.output[s]) {
-        value = out(t.module[s], l.selector);
-        if (src->controlCount == 0) return l.ramp.current * normalOrZero(value);
+    if (OutputFn out = n.output) {
+        value = out(n.module, l.selector);
+        if (n.controlCount == 0) return l.ramp.current * normalOrZero(value);
     }
-    if (t.visiting[s] || t.evaluated[s]) {
+    if (n.visiting || n.evaluatedStamp == t.stamp) {
         // Feedback or a second reader in this sample: generators are read afresh,
         // everything else gives the value cached for this (or, in a loop, the last) sample.
-        if (!t.generator[s]) return t.cached[s] * l.ramp.current;
+        if (!n.generator) return n.cached * l.ramp.current;
         return l.ramp.current * normalOrZero(value);
     }
-    t.visiting[s] = 1;
+    n.visiting = 1;
     float control = 0.0f;
     for (int i = 0; i < src->controlCount; ++i) {
         const Link* in = src->controlLinks[i];
@@ -397,24 +401,24 @@ float evaluateLink(Voice& v, const Link& l) {
         const Link* in = src->signalLinks[i];
         if (!in->ramp.off) signal += evaluateLink(v, *in);
     }
-    t.visiting[s] = 0;
-    if (std::fabs(control - t.lastControl[s]) > kOffThreshold) {
-        if (SetControlFn set = t.setControl[s]) set(t.module[s], control);
-        t.lastControl[s] = control;
+    n.visiting = 0;
+    if (std::fabs(control - n.lastControl) > kOffThreshold) {
+        if (SetControlFn set = n.setControl) set(n.module, control);
+        n.lastControl = control;
     }
-    float result = t.process[s] ? t.process[s](t.module[s], signal) : signal;
-    t.evaluated[s] = 1;
+    float result = n.process ? n.process(n.module, signal) : signal;
+    n.evaluatedStamp = t.stamp;
     result = normalOrZero(result);
     if (std::fabs(result) > 1000.0f) {
-        t.cached[s] = 0.0f;
+        n.cached = 0.0f;
         return 0.0f;
     }
-    t.cached[s] = result;
+    n.cached = result;
     return l.ramp.current * result;
 }
 
 void stepVoiceModules(Voice& v) {
-    for (int i = 0; i < kNodeCount; ++i) v.table.evaluated[i] = 0;
+    v.table.newSample();
     VoiceModules& m = v.mods;
     m.vco1.step();
     m.vco2.step();

@@ -53,14 +53,15 @@ using OutputFn = float (*)(void* module, int selector);
 constexpr int kMaxNodeLinks = 20;
 
 struct ModuleNode {
-    void* module = nullptr;
+    // What the pull loop reads first, together at the front.
     int index = 0;
+    int controlCount = 0;
+    int signalCount = 0;
     int typeId = 0;
+    void* module = nullptr;
     const char* name = "";
     Link* controlLinks[kMaxNodeLinks] = {};
-    int controlCount = 0;
     Link* signalLinks[kMaxNodeLinks] = {};
-    int signalCount = 0;
 };
 
 // Node indices of a voice, in build order. 0..31 are the voice's own nodes, 32..43
@@ -247,19 +248,36 @@ struct VoiceModules {
     float outputSum = 0.0f; // placeholders for the summing nodes' objects
 };
 
-// Evaluation state per node, kept in parallel arrays for a tight pull loop.
+// Evaluation state per node. Everything the pull loop reads of one node sits in one
+// cache line: with nine voices the graphs do not fit the first-level cache, and parallel
+// arrays cost a line per field.
+struct alignas(64) NodeSlot {
+    OutputFn output = nullptr;
+    ProcessFn process = nullptr;
+    SetControlFn setControl = nullptr;
+    void* module = nullptr;
+    unsigned evaluatedStamp = 0; // evaluated in the sample whose stamp this is
+    int visiting = 0;
+    int generator = 0;
+    float cached = 0.0f;
+    float lastControl = 0.0f;
+    int controlCount = 0; // the node's control links, copied here to spare a load
+    ModuleNode* node = nullptr;
+};
+static_assert(sizeof(NodeSlot) == 64, "one node's evaluation state fills one cache line");
+
 struct NodeTable {
-    int evaluated[kNodeCount] = {};
-    int visiting[kNodeCount] = {};
-    int generator[kNodeCount] = {};
-    int typeId[kNodeCount] = {};
-    float cached[kNodeCount] = {};
-    float lastControl[kNodeCount] = {};
-    ModuleNode* node[kNodeCount] = {};
-    void* module[kNodeCount] = {};
-    SetControlFn setControl[kNodeCount] = {};
-    ProcessFn process[kNodeCount] = {};
-    OutputFn output[kNodeCount] = {};
+    NodeSlot slot[kNodeCount];
+    // Advanced once per sample; a node is evaluated in this sample when its stamp matches.
+    unsigned stamp = 1;
+
+    bool evaluated(int s) const { return slot[s].evaluatedStamp == stamp; }
+    void newSample() {
+        if (++stamp == 0) { // wrapped: no slot may look evaluated by accident
+            for (NodeSlot& n : slot) n.evaluatedStamp = 0;
+            stamp = 1;
+        }
+    }
 };
 
 struct Voice {

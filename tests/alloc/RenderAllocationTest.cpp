@@ -209,9 +209,9 @@ TEST(RenderAllocation, ProgramChangesApplyPatchesWithoutAllocating) {
     }
     counting = false;
     EXPECT_EQ(allocations.load(), 0);
-    // The last block chose group 1 and its program 0.
+    // The last block chose group 1, then its program 1.
     EXPECT_EQ(plugin->library().currentGroup, 1);
-    EXPECT_EQ(plugin->currentTexts().name, "Slow Strings");
+    EXPECT_EQ(plugin->currentTexts().name, "Warm Pad");
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
 }
 

@@ -182,13 +182,13 @@ TEST_F(Graph, ALinkThatIsOffIsNotEvaluated) {
     // At the build levels the mixer's inputs are off, so nothing behind them is computed.
     stepVoiceModules(*voice);
     voiceTick(*voice);
-    EXPECT_EQ(voice->table.evaluated[kNodeMixer], 1);
-    EXPECT_EQ(voice->table.evaluated[kNodeVcf], 0);
-    EXPECT_EQ(voice->table.evaluated[kNodeVca], 0);
+    EXPECT_EQ(voice->table.evaluated(kNodeMixer), true);
+    EXPECT_EQ(voice->table.evaluated(kNodeVcf), false);
+    EXPECT_EQ(voice->table.evaluated(kNodeVca), false);
     setRampTarget(*voice, link(kLinkMixerVcf).ramp, 0.5f);
     stepVoiceModules(*voice);
     voiceTick(*voice);
-    EXPECT_EQ(voice->table.evaluated[kNodeVcf], 1);
+    EXPECT_EQ(voice->table.evaluated(kNodeVcf), true);
 }
 
 TEST_F(Graph, ALevelChangeTakesFourThousandSamples) {
@@ -250,9 +250,9 @@ TEST(GraphSharing, EveryVoiceReadsTheSameSharedModules) {
     SharedModules::Store* store = shared.store;
     buildVoice(b, 44100, shared);
     EXPECT_EQ(shared.store, store);
-    EXPECT_EQ(a.table.module[kNodeNoise], b.table.module[kNodeNoise]);
-    EXPECT_EQ(a.table.module[kNodeNoise], &store->noiseGen);
-    EXPECT_NE(a.table.module[kNodeVco1], b.table.module[kNodeVco1]);
+    EXPECT_EQ(a.table.slot[kNodeNoise].module, b.table.slot[kNodeNoise].module);
+    EXPECT_EQ(a.table.slot[kNodeNoise].module, &store->noiseGen);
+    EXPECT_NE(a.table.slot[kNodeVco1].module, b.table.slot[kNodeVco1].module);
 }
 
 } // namespace

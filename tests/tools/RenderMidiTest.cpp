@@ -44,8 +44,9 @@ Message noteOff(int pulses, int channel, int key) {
 }
 Message tempo(int pulses, double bpm) {
     const int us = int(std::lround(60e6 / bpm));
-    return {pulses, {0xFF, 0x51, 3, (unsigned char)(us >> 16), (unsigned char)(us >> 8),
-                     (unsigned char)us}};
+    return {
+        pulses,
+        {0xFF, 0x51, 3, (unsigned char)(us >> 16), (unsigned char)(us >> 8), (unsigned char)us}};
 }
 
 // One track per list (a single list makes a type 0 file).
@@ -123,16 +124,17 @@ protected:
 
     // Runs the tool on our plug-in; stdout and stderr land in `out` and `err`.
     int run(const std::string& args) {
-        const std::string command = std::string("\"") + MORAINE_RENDER_PATH +
-                                    "\" --plugin \"" MORAINE_PLUGIN_PATH "\" " + args + " >\"" +
-                                    (dir / "out").string() + "\" 2>\"" + (dir / "err").string() +
-                                    "\"";
+        const std::string command =
+            std::string("\"") + MORAINE_RENDER_PATH + "\" --plugin \"" MORAINE_PLUGIN_PATH "\" " +
+            args + " >\"" + (dir / "out").string() + "\" 2>\"" + (dir / "err").string() + "\"";
         const int status = std::system(command.c_str());
         out = readText(dir / "out");
         err = readText(dir / "err");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::string quoted(const std::string& name) const { return "\"" + (dir / name).string() + "\""; }
+    std::string quoted(const std::string& name) const {
+        return "\"" + (dir / name).string() + "\"";
+    }
 
     fs::path dir;
     std::string out, err;
@@ -179,6 +181,28 @@ TEST_F(RenderToolMidi, ATempoChangeMovesLaterNotes) {
     const auto t = readLeft(dir / "t.wav");
     EXPECT_EQ(jumpAfter(t, 0.1), std::lround(0.5 * kRate)) << "the file's tempo beats --tempo";
     EXPECT_EQ(jumpAfter(t, 0.6), 2 * kRate);
+}
+
+TEST_F(RenderToolMidi, TheHostsSongPositionFollowsTheTempoMap) {
+    // The internal clock synced to the song position (parameter 82) ticks once a quarter
+    // note, its rising edge on the beat; a cord takes it to the left output. At 120 BPM the
+    // beats fall at 0.5 s and 1 s; from there on, at 90 BPM, every 2/3 s. The change falls
+    // inside a block.
+    writeMidi(dir / "clock.mid", {{tempo(0, 120), tempo(960, 90)}});
+    ASSERT_EQ(run("--quiet --rate 44100 --block 64 --seconds 3.2 --set 82=1 --cord pl71=pl48 "
+                  "--tempo 100 --midi " +
+                  quoted("clock.mid") + " --out " + quoted("clock.wav")),
+              0)
+        << err;
+    const auto x = readLeft(dir / "clock.wav");
+    std::vector<double> rising;
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (x[i] - x[i - 1] > 1.0f) rising.push_back(double(i) / kRate);
+    const std::vector<double> beats = {0.5, 1.0, 1.0 + 2.0 / 3.0, 1.0 + 4.0 / 3.0, 3.0};
+    ASSERT_EQ(rising.size(), beats.size());
+    // The plug-in reads the position once a block, so an edge may come a block late.
+    for (std::size_t k = 0; k < beats.size(); ++k)
+        EXPECT_NEAR(rising[k], beats[k], 2 * 64.0 / kRate) << k;
 }
 
 TEST_F(RenderToolMidi, PartsPlayTheirOwnChannelsAndAreSummed) {
@@ -313,8 +337,8 @@ TEST_F(RenderToolMidi, BadMidiFilesExitWithStatusTwo) {
     std::ofstream(dir / "system.mid", std::ios::binary)
         << smfBytes({bytes({0x00, 0xF4, 0x00}) + end});
 
-    for (const char* name : {"missing.mid", "truncated.mid", "header.mid", "random.mid", "empty.mid",
-                             "status.mid", "cut.mid", "system.mid"}) {
+    for (const char* name : {"missing.mid", "truncated.mid", "header.mid", "random.mid",
+                             "empty.mid", "status.mid", "cut.mid", "system.mid"}) {
         EXPECT_EQ(run("--quiet --midi " + quoted(name) + " --out " + quoted("x.wav")), 2) << name;
         EXPECT_NE(err.find(name), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir / "x.wav")) << name;
@@ -325,7 +349,8 @@ TEST_F(RenderToolMidi, BadMidiFilesExitWithStatusTwo) {
     // exclusive messages, running status, a track without its end. The note-off at 480
     // pulses (0.5 s) still sets the length.
     const std::string name = bytes({0x00, 0xFF, 0x03, 0x81, 0x48}) + std::string(200, 'n');
-    const std::string sysex = bytes({0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7, 0x00, 0xF7, 0x02, 0xF8, 0xFA});
+    const std::string sysex =
+        bytes({0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7, 0x00, 0xF7, 0x02, 0xF8, 0xFA});
     const std::string notes = bytes({0x00, 0x90, 0x45, 0x64, 0x83, 0x60, 0x45, 0x00});
     std::ofstream(dir / "rich.mid", std::ios::binary) << smfBytes({name + sysex + notes + end, ""});
     ASSERT_EQ(run("--quiet --midi " + quoted("rich.mid") + " --out " + quoted("rich.wav")), 0)

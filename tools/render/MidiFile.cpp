@@ -82,7 +82,8 @@ std::vector<unsigned char> cleanCopy(const std::string& path, const std::vector<
     const int division = be16(b, 12);
     if (format == 2)
         throw MidiFileError(path + ": type 2 MIDI files (independent songs) are not supported");
-    if (format > 2) throw MidiFileError(path + ": unknown MIDI file type " + std::to_string(format));
+    if (format > 2)
+        throw MidiFileError(path + ": unknown MIDI file type " + std::to_string(format));
     if (tracks == 0) throw MidiFileError(path + ": the MIDI file holds no tracks");
     if (division & 0x8000)
         throw MidiFileError(path + ": MIDI files timed in SMPTE frames are not supported");
@@ -100,8 +101,8 @@ std::vector<unsigned char> cleanCopy(const std::string& path, const std::vector<
             throw MidiFileError(path + ": truncated MIDI file (track " + std::to_string(found + 1) +
                                 " needs " + std::to_string(length) + " bytes, " +
                                 std::to_string(b.size() - at - 8) + " remain)");
-        const bool isTrack = std::equal(b.begin() + std::ptrdiff_t(at),
-                                        b.begin() + std::ptrdiff_t(at) + 4, "MTrk");
+        const bool isTrack =
+            std::equal(b.begin() + std::ptrdiff_t(at), b.begin() + std::ptrdiff_t(at) + 4, "MTrk");
         const std::size_t end = at + 8 + length;
         at += 8;
         if (!isTrack) { // chunks of other kinds are skipped, as the format asks
@@ -150,7 +151,8 @@ std::vector<unsigned char> cleanCopy(const std::string& path, const std::vector<
             const std::size_t size = kind == 0xC0 || kind == 0xD0 ? 1 : 2;
             if (end - at < size) damaged(path, track, at, "the track ends inside an event");
             for (std::size_t i = 0; i < size; ++i)
-                if (b[at + i] & 0x80) damaged(path, track, at + i, "a status byte inside a message");
+                if (b[at + i] & 0x80)
+                    damaged(path, track, at + i, "a status byte inside a message");
             writeVlq(events, uint32_t(pending));
             pending = 0;
             events.push_back((unsigned char)running);
@@ -195,9 +197,9 @@ TempoMap::TempoMap(std::vector<TempoSpan> spans) : spans_(std::move(spans)) {
 }
 
 const TempoSpan& TempoMap::spanAt(double seconds) const {
-    const auto after = std::upper_bound(
-        spans_.begin() + 1, spans_.end(), seconds,
-        [](double s, const TempoSpan& span) { return s < span.seconds; });
+    const auto after =
+        std::upper_bound(spans_.begin() + 1, spans_.end(), seconds,
+                         [](double s, const TempoSpan& span) { return s < span.seconds; });
     return *(after - 1);
 }
 
@@ -234,8 +236,8 @@ MidiSong readMidiFile(const std::string& path, double defaultBpm) {
             const int kind = m[0] & 0xF0;
             const int size = kind == 0xC0 || kind == 0xD0 ? 2 : 3;
             if (length < size) continue;
-            raw.push_back({e->time_pulses, m[0], uint8_t(m[1] & 127),
-                           uint8_t(size == 3 ? m[2] & 127 : 0)});
+            raw.push_back(
+                {e->time_pulses, m[0], uint8_t(m[1] & 127), uint8_t(size == 3 ? m[2] & 127 : 0)});
         }
     }
     const auto byPulses = [](const auto& a, const auto& b) { return a.pulses < b.pulses; };
