@@ -1,7 +1,7 @@
 // Hands arbitrary bytes to the instrument as the host's state chunk. Nothing may crash, no
 // jack may hold a number outside the jack table, every value stays in its range, the
 // output stays finite, and the state the instrument then reports reads back to itself.
-#include "FuzzDataFolder.h"
+#include "FuzzSupport.h"
 #include "engine/graph/JackTable.h"
 #include "plugin/MorainePlugin.h"
 
@@ -14,19 +14,10 @@
 #include <string>
 #include <vector>
 
-namespace {
+using moraine::fuzzing::host;
+using moraine::fuzzing::check;
 
 using namespace moraine;
-
-VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {

@@ -1,7 +1,7 @@
 // Drives one plug-in instance with an arbitrary sequence of host calls: parameter values
 // of any bit pattern, MIDI bytes, block sizes and sample rates. The output must stay
 // finite and nothing may crash.
-#include "FuzzDataFolder.h"
+#include "FuzzSupport.h"
 #include "plugin/MorainePlugin.h"
 
 #include <cmath>
@@ -12,11 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+using moraine::fuzzing::host;
 
-VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
+namespace {
 
 struct Reader {
     const uint8_t* data;

@@ -1,6 +1,6 @@
 // Hands arbitrary bytes to the instrument as a tuning dump and as a ".tun" file in its data
 // folder. Nothing may crash, and afterwards every key's frequency and voltage is finite.
-#include "FuzzDataFolder.h"
+#include "FuzzSupport.h"
 #include "patch/TuningFile.h"
 #include "plugin/MorainePlugin.h"
 
@@ -13,19 +13,10 @@
 #include <string>
 #include <vector>
 
-namespace {
+using moraine::fuzzing::host;
+using moraine::fuzzing::check;
 
 using namespace moraine;
-
-VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {

@@ -2,6 +2,7 @@
 // "defaultLibrary". A dump holds some groups, some categories of one group or some patches
 // of one category; every section closes with an end line that repeats its name.
 #include "patch/PatchLibrary.h"
+#include "patch/TextTrim.h"
 
 #include "platform/Files.h"
 
@@ -23,16 +24,6 @@ constexpr std::string_view kStartPatch = "Start Patch:";
 constexpr std::string_view kCategoryDump = "Category Dump:";
 constexpr const char* kNotAnArchive =
     "The selected file does not appear to be a vaild patch archive.";
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 bool startsWith(std::string_view line, std::string_view marker) {
     return line.substr(0, marker.size()) == marker;

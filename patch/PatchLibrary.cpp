@@ -1,4 +1,5 @@
 #include "patch/PatchLibrary.h"
+#include "patch/TextTrim.h"
 
 #include "platform/Files.h"
 
@@ -10,16 +11,6 @@
 namespace moraine {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 bool holdsLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;

@@ -1,4 +1,5 @@
 #include "patch/PatchRecord.h"
+#include "patch/TextTrim.h"
 
 #include "platform/Files.h"
 
@@ -17,16 +18,6 @@ constexpr FourCC kMasterVolume = fourcc("mvol");
 constexpr int kPatchSources = kSourceVelocity | kSourceModWheel | kSourceAftertouch;
 // A patch file is far smaller; anything beyond this is not read.
 constexpr long kMaxFileBytes = 1L << 20;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 // At most the field limit, never ending inside a UTF-8 sequence, trimmed again.
 std::string limited(std::string_view s) {

@@ -210,7 +210,18 @@ TEST(PatchManagerEdits, DeleteRefusesTheLastOfALevelAndAsksWithPlurals) {
                                  "Group.");
     EXPECT_TRUE(f.messages.confirms.empty());
 
-    f.messages.answers = {false};
+    // Plural forms, answered Cancel: nothing goes.
+    f.messages.answers = {false, false, false};
+    f.library.selectGroup(0);
+    f.library.addCategory("Organs");
+    EXPECT_FALSE(m.remove({{0}, {0, 1}, {}}));
+    EXPECT_EQ(f.messages.confirms.back(),
+              "Are you sure you want to delete 2 Categories of Group Keys?");
+    f.library.addGroup("Spare", "One");
+    EXPECT_FALSE(m.remove({{0, 2}, {}, {}}));
+    EXPECT_EQ(f.messages.confirms.back(), "Are you sure you want to delete 2 Groups?");
+    f.library.groups.pop_back();
+    f.library.groupNames.pop_back();
     EXPECT_FALSE(m.remove({{0}, {0}, {1, 2}}));
     EXPECT_EQ(f.messages.confirms.back(),
               "Are you sure you want to delete 2 Patches from Category Pianos of Group Keys?");

@@ -1,6 +1,8 @@
-// Fuzz targets build instruments, which read and write a data folder: each run gets a
-// temporary one, never the user's.
+// What the fuzz targets share: a temporary data folder for the instruments they build
+// (never the user's), a minimal host, and a check that stops the run on a broken invariant.
 #pragma once
+
+#include "platform/vst2/aeffect.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +20,14 @@ inline std::string temporaryDataFolder() {
         return folder;
     }();
     return path;
+}
+
+inline VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+inline void check(bool ok) {
+    if (!ok) std::abort();
 }
 
 } // namespace moraine::fuzzing
