@@ -2,6 +2,7 @@
 
 #include "engine/graph/JackTable.h"
 #include "platform/DataFolder.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <chrono>
@@ -157,6 +158,15 @@ Moraine_VST::Moraine_VST(audioMasterCallback audioMaster)
     // still creating us. A new instance starts settled rather than gliding from the
     // circuit's build levels to the sound's.
     notifyHost_ = false;
+    // Without a "reset" patch the panel's reset would only pull the cords; the circuit's
+    // own start-up settings become that patch.
+    PatchRecord& reset = library_->resetPatch;
+    if (!fileExists(reset.filePath())) {
+        capture(reset);
+        reset.name = "Reset";
+        reset.saveFile();
+        reset.modified = false;
+    }
     if (PatchRecord* first = library_->currentPatch()) apply(*first);
     notifyHost_ = true;
     publishMidiMap();

@@ -3,6 +3,7 @@
 // instrument builds in an empty data folder.
 #include "engine/graph/JackTable.h"
 #include "patch/PatchLibrary.h"
+#include "patch/PatchManager.h"
 #include "platform/Resources.h"
 #include "plugin/ParameterTable.h"
 #include "support/TempDataFolder.h"
@@ -374,6 +375,30 @@ TEST(PatchLibraryInPlugin, BankSelectPicksAGroupWithoutLoading) {
     EXPECT_EQ(p.library().currentGroup, 1);
     EXPECT_FLOAT_EQ(p.engineValue(23), 0.625f);
     EXPECT_EQ(p.currentTexts().name, "Far");
+}
+
+TEST(PatchLibraryInPlugin, ResetBringsBackTheCircuitsStartUpSettings) {
+    TempDataFolder folder;
+    folder.write("groupList", "");
+    {
+        LivePlugin first;
+        EXPECT_TRUE(folder.exists("reset.qix"));
+    }
+    const std::string written = folder.read("reset.qix");
+    LivePlugin live;
+    Moraine_VST& p = *live.plugin;
+    EXPECT_EQ(folder.read("reset.qix"), written); // an existing reset patch is kept
+    live.cord("pl18", "pl58");
+    p.setEngineValue(23, 0.9f);
+    p.setEngineValue(81, 4.0f);
+    live.render();
+    resetPatch(p);
+    live.render();
+    EXPECT_EQ(p.library().currentSource, kSourceReset);
+    EXPECT_EQ(p.engineValue(jackParam("pl18")), 0.0f);
+    EXPECT_EQ(p.engineValue(23), parameterInfo(23).defaultValue);
+    EXPECT_EQ(p.engineValue(81), parameterInfo(81).defaultValue);
+    EXPECT_EQ(p.currentTexts().name, "Reset");
 }
 
 TEST(PatchLibraryInPlugin, AnEmptyDataFolderGetsTheDefaultLibrary) {
