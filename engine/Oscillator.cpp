@@ -4,6 +4,7 @@
 #include "engine/graph/Voice.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -77,9 +78,20 @@ void Phasor::setSampleRate(float rate) {
 
 // ---------------------------------------------------------------- additive generators
 
-AdditiveOsc::AdditiveOsc(Phasor* p, float ceilingHz) : PhasorOsc(p), ceiling(ceilingHz) {
-    for (int k = 1; k <= kMaxHarmonic; ++k) reciprocals[k - 1] = 1.0f / float(k);
+namespace {
+
+// reciprocals[k - 1] = 1 / k, made by the compiler with the same rounding as at run time.
+// One table for every oscillator: a copy in each made every voice 48 KB larger.
+constexpr std::array<float, AdditiveOsc::kMaxHarmonic> makeReciprocals() {
+    std::array<float, AdditiveOsc::kMaxHarmonic> r{};
+    for (int k = 1; k <= AdditiveOsc::kMaxHarmonic; ++k) r[size_t(k - 1)] = 1.0f / float(k);
+    return r;
 }
+constexpr std::array<float, AdditiveOsc::kMaxHarmonic> reciprocals = makeReciprocals();
+
+} // namespace
+
+AdditiveOsc::AdditiveOsc(Phasor* p, float ceilingHz) : PhasorOsc(p), ceiling(ceilingHz) {}
 
 void AdditiveOsc::setFrequency(float hz) {
     float ratio = ceiling / hz;
@@ -103,7 +115,7 @@ float AdditiveTri::nextSample() {
     float sum = 0.0f;
     int k = 1;
     for (; n - 2 >= k; k += 2) {
-        const float r = reciprocals[k - 1];
+        const float r = reciprocals[size_t(k - 1)];
         sum += s(float(k) * q) * (r * r);
     }
     // The first odd harmonic left out. With n odd it is harmonic n, the one nearest the
@@ -111,7 +123,7 @@ float AdditiveTri::nextSample() {
     // harmonic below the ceiling: it keeps its full level, so that the level runs on
     // without a step where the count changes (at 20000 / 2m Hz).
     const float weight = (n & 1) || n == 0 ? harmonicFraction : 1.0f;
-    const float r = reciprocals[k - 1];
+    const float r = reciprocals[size_t(k - 1)];
     sum += s(float(k) * q) * weight * (r * r);
     return 0.9495f * sum;
 }

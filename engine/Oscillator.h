@@ -63,7 +63,6 @@ public:
     float harmonicCount = 0.0f; // whole number
     float ceiling;
     float harmonicFraction = 0.0f;
-    float reciprocals[kMaxHarmonic]; // reciprocals[k - 1] = 1 / k
 };
 
 class AdditiveSine final : public PhasorOsc {
