@@ -1,20 +1,8 @@
 #include "engine/KeyboardController.h"
 
-#include <algorithm>
 #include <cmath>
-#include <iterator>
 
 namespace moraine {
-
-KeyboardController::KeyboardController() {
-    for (int& k : voiceKey) k = -1;
-    buildEqualTemperament();
-}
-
-void KeyboardController::attach(Voice* const* voices, SharedModules* shared) {
-    for (int i = 0; i < kMaxVoices; ++i) voices_[i] = voices[i];
-    shared_ = shared;
-}
 
 namespace {
 float voltsOf(float frequency) {
@@ -25,22 +13,6 @@ float equalTempered(int key) {
     return float(13.75 * std::pow(2.0, (key - 9) / 12.0));
 }
 
-// Shared by the keyboard's own tables and the plug-in's control-side copy, so both retune
-// bit for bit alike.
-void retune(const float* base, const unsigned char* entries, float* frequency, float* volts) {
-    if (!entries) return;
-    for (int k = 0; k < 128; ++k) {
-        const int s = entries[3 * k] & 127, m = entries[3 * k + 1] & 127,
-                  l = entries[3 * k + 2] & 127;
-        if (s == 127 && m == 127 && l == 127) continue;
-        const int fraction = m * 128 + l; // in 1/16384 of a semitone
-        const double r =
-            fraction == 0 ? 1.0 : std::pow(2.0, fraction * 100.0 * (1.0 / 16384.0) / 1200.0);
-        const float f = float(double(base[s]) * r);
-        frequency[k] = f;
-        volts[k] = voltsOf(f);
-    }
-}
 } // namespace
 
 KeyTables::KeyTables() {
@@ -50,25 +22,29 @@ KeyTables::KeyTables() {
     }
 }
 
-void KeyTables::applyTuning(const float* baseFrequency, const unsigned char* entries) {
-    retune(baseFrequency, entries, keyFrequency, keyVolts);
-}
-
-void KeyboardController::buildEqualTemperament() {
+void KeyTables::applyTuning(const float* base, const unsigned char* entries) {
+    if (!entries) return;
     for (int k = 0; k < 128; ++k) {
-        const float f = equalTempered(k);
-        baseFrequency[k] = keyFrequency[k] = f;
+        const int s = entries[3 * k] & 127, m = entries[3 * k + 1] & 127,
+                  l = entries[3 * k + 2] & 127;
+        if (s == 127 && m == 127 && l == 127) continue;
+        const int fraction = m * 128 + l; // in 1/16384 of a semitone
+        const double r =
+            fraction == 0 ? 1.0 : std::pow(2.0, fraction * 100.0 * (1.0 / 16384.0) / 1200.0);
+        const float f = float(double(base[s]) * r);
+        keyFrequency[k] = f;
         keyVolts[k] = voltsOf(f);
     }
 }
 
-void KeyboardController::applyTuning(const unsigned char* entries) {
-    retune(baseFrequency, entries, keyFrequency, keyVolts);
+KeyboardController::KeyboardController() {
+    for (int& k : voiceKey) k = -1;
+    for (int k = 0; k < 128; ++k) baseFrequency[k] = equalTempered(k);
 }
 
-void KeyboardController::setKeyTables(const KeyTables& tables) {
-    std::copy(std::begin(tables.keyFrequency), std::end(tables.keyFrequency), keyFrequency);
-    std::copy(std::begin(tables.keyVolts), std::end(tables.keyVolts), keyVolts);
+void KeyboardController::attach(Voice* const* voices, SharedModules* shared) {
+    for (int i = 0; i < kMaxVoices; ++i) voices_[i] = voices[i];
+    shared_ = shared;
 }
 
 bool KeyboardController::anyKeyHeld() const {

@@ -19,7 +19,8 @@ struct KeyTables {
     void applyTuning(const float* baseFrequency, const unsigned char* entries);
 };
 
-class KeyboardController {
+// The key tables are the controller's own KeyTables, so a whole retuned copy drops in.
+class KeyboardController : public KeyTables {
 public:
     KeyboardController();
 
@@ -33,16 +34,13 @@ public:
     bool anyKeyHeld() const;
     void clearVoiceKey(int voice) { voiceKey[voice] = -1; }
 
-    // Key tables: equal temperament until a tuning rewrites them.
+    // Equal temperament, never retuned: what tuning entries count from. The key tables
+    // (keyFrequency, keyVolts) start equal too, until a tuning rewrites them.
     float baseFrequency[128];
-    float keyFrequency[128];
-    float keyVolts[128];
-    void buildEqualTemperament();
-    // Retunes from the 128 three-byte entries (semitone, fraction high, fraction low) of a
-    // tuning dump; an entry of 127, 127, 127 leaves its key alone.
-    void applyTuning(const unsigned char* entries);
+    // Retunes from the 128 three-byte entries of a tuning dump.
+    void applyTuning(const unsigned char* entries) { KeyTables::applyTuning(baseFrequency, entries); }
     // Takes over a whole retuned table (the plug-in retunes a copy on its control side).
-    void setKeyTables(const KeyTables& tables);
+    void setKeyTables(const KeyTables& tables) { static_cast<KeyTables&>(*this) = tables; }
 
     // The panel's buttons: the envelope trigger gates the first voice's envelopes by
     // hand; the portamento trigger turns glide on in every voice while pressed.

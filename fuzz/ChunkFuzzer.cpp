@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,11 +19,7 @@ using moraine::fuzzing::check;
 using namespace moraine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string folder = [] {
-        const std::string f = fuzzing::temporaryDataFolder();
-        std::ofstream(f + "groupList").flush(); // an empty library: no files written per run
-        return f;
-    }();
+    static const std::string folder = fuzzing::emptyLibraryFolder();
     static auto plugin = std::make_unique<Moraine_VSTEdit>(&host);
     static std::vector<float> in(256, 0.0f), left(256), right(256);
 

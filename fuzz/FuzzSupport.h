@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace moraine::fuzzing {
@@ -17,6 +18,17 @@ inline std::string temporaryDataFolder() {
         const char* made = mkdtemp(pattern.data());
         std::string folder = made ? std::string(made) + "/" : std::string();
         setenv("MORAINE_DATA_DIR", folder.c_str(), 1);
+        return folder;
+    }();
+    return path;
+}
+
+// The same folder holding an empty library: the instrument starts from the circuit's own
+// settings and writes no library files per run.
+inline std::string emptyLibraryFolder() {
+    static const std::string path = [] {
+        const std::string folder = temporaryDataFolder();
+        std::ofstream(folder + "groupList").flush();
         return folder;
     }();
     return path;

@@ -20,8 +20,7 @@ using namespace moraine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {
-        const std::string f = fuzzing::temporaryDataFolder();
-        std::ofstream(f + "groupList").flush(); // an empty library: no files written per run
+        const std::string f = fuzzing::emptyLibraryFolder();
         std::filesystem::create_directories(tuningFolder(f));
         return f;
     }();

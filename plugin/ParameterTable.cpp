@@ -477,8 +477,9 @@ ParamStorage parameterStorage(int index) {
     return validIndex(index) ? kStorage[index] : ParamStorage::NotStored;
 }
 
-int findParameter(FourCC code) {
+int findParameter(FourCC code, int hint) {
     if (code == 0) return -1; // index 1 has no code and must not be found by one
+    if (validIndex(hint) && kCodes[hint] == code) return hint;
     for (int i = 0; i < kParamCount; ++i)
         if (kCodes[i] == code) return i;
     return -1;

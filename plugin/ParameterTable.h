@@ -37,8 +37,9 @@ FourCC parameterCode(int index);               // 0 for index 1 and out of range
 int displayKind(int index);                    // -1 when the parameter has none
 ParamStorage parameterStorage(int index);
 
-// Parameter index whose code equals `code`, -1 if none.
-int findParameter(FourCC code);
+// Parameter index whose code equals `code`, -1 if none. `hint` is looked at first: a
+// patch lists its values in parameter order, so the next index is usually the one.
+int findParameter(FourCC code, int hint = -1);
 // Parameter by code text ("vo1c") or decimal index ("33"); -1 if neither.
 int findParameterByName(const char* text);
 

@@ -23,6 +23,9 @@ constexpr int kFirstBeatParam = 82; // clock sync, clock pulses, LFO sync, LFO p
 constexpr int kClockOffsetParam = 73;
 constexpr int kLfoOffsetParam = 74;
 constexpr int kMasterVolumeParam = 75;
+constexpr int kVcfKeyboardParam = 72; // vfkb
+constexpr int kVco1SineParam = 173;   // v1si
+constexpr int kVco3SineParam = 174;   // v3si
 constexpr int kLastMappedTarget = 80;
 
 } // namespace
@@ -134,12 +137,13 @@ void Moraine_VST::apply(const PatchRecord& record) {
     for (int index = kFirstJackParam; index < kParamCount; ++index) setEngineValue(index, 0.0f);
     for (int i = 0; i < 4; ++i) setEngineValue(kFirstBeatParam + i, float(record.beatSync[i]));
     // Patches from before these controls existed get the circuit's own settings.
-    setEngineValue(findParameter(fourcc("vfkb")), 1.0f);
-    setEngineValue(findParameter(fourcc("v1si")), 0.0f);
-    setEngineValue(findParameter(fourcc("v3si")), 0.0f);
+    setEngineValue(kVcfKeyboardParam, 1.0f);
+    setEngineValue(kVco1SineParam, 0.0f);
+    setEngineValue(kVco3SineParam, 0.0f);
 
+    int index = 0;
     for (const PatchValue& v : record.values) {
-        const int index = findParameter(v.code);
+        index = findParameter(v.code, index + 1);
         if (index < 1) continue; // not one of ours
         if (v.code == kMasterVolumeCode && v.type == kValueReal && std::isfinite(v.real))
             masterVolume_.store(std::clamp(float(v.real), 0.0f, 1.0f), std::memory_order_relaxed);

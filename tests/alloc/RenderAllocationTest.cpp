@@ -109,6 +109,17 @@ struct Events {
     VstEvent* events[8] = {};
 };
 
+// An instance opened and resumed as a host does: 48 kHz, blocks of 256. The host closes it.
+Moraine_VSTEdit* startPlugin() {
+    auto* plugin = new Moraine_VSTEdit(&host);
+    AEffect* e = plugin->getAeffect();
+    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    return plugin;
+}
+
 TEST(RenderAllocation, TheCounterSeesBothKindsOfAllocation) {
     allocations = 0;
     counting = true;
@@ -122,12 +133,8 @@ TEST(RenderAllocation, TheCounterSeesBothKindsOfAllocation) {
 }
 
 TEST(RenderAllocation, NothingIsAllocatedWhileRendering) {
-    auto* plugin = new Moraine_VSTEdit(&host);
+    auto* plugin = startPlugin();
     AEffect* e = plugin->getAeffect();
-    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
-    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
 
     std::vector<float> in(1024, 0.1f), left(1024), right(1024);
     float* inputs[2] = {in.data(), nullptr}; // a missing input goes through the scratch row
@@ -175,12 +182,8 @@ TEST(RenderAllocation, NothingIsAllocatedWhileRendering) {
 // there too. Neither may allocate.
 TEST(RenderAllocation, ProgramChangesApplyPatchesWithoutAllocating) {
     testing::TempDataFolder folder; // empty: the default library is built in it
-    auto* plugin = new Moraine_VSTEdit(&host);
+    auto* plugin = startPlugin();
     AEffect* e = plugin->getAeffect();
-    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
-    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
     ASSERT_GE(plugin->library().groups.size(), 2u);
 
     std::vector<float> in(256, 0.0f), left(256), right(256);

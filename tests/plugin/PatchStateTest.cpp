@@ -1,6 +1,7 @@
 // Patches in and out of the running instrument: capture and apply, the host's state
 // chunk, the program name, bank select and program change, and the library the
-// instrument builds in an empty data folder.
+// instrument builds in an empty data folder. Unless a test makes a folder of its own, the
+// instruments run on the test process's folder, whose library is empty.
 #include "engine/graph/JackTable.h"
 #include "patch/PatchLibrary.h"
 #include "patch/PatchManager.h"
@@ -86,8 +87,6 @@ void renderBlock(PluginInstance& p) {
 }
 
 TEST(HostState, AChunkRestoresEveryParameterCordBeatSettingAndText) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     auto p = loadPlugin();
     ASSERT_TRUE(p);
     p->setChunk("4 : PatchName = Glass Bells\n5 : PatchAuthor = A. Player\n"
@@ -135,8 +134,6 @@ TEST(HostState, AChunkRestoresEveryParameterCordBeatSettingAndText) {
 }
 
 TEST(HostState, EachGetChunkHandsOverAFreshBlock) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     auto p = loadPlugin();
     ASSERT_TRUE(p);
     void* first = nullptr;
@@ -151,8 +148,6 @@ TEST(HostState, EachGetChunkHandsOverAFreshBlock) {
 }
 
 TEST(HostState, TheProgramNameIsCutTo24Characters) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     auto p = loadPlugin();
     ASSERT_TRUE(p);
     p->setChunk("4 : PatchName = Thirty characters of name here\n");
@@ -164,8 +159,6 @@ TEST(HostState, TheProgramNameIsCutTo24Characters) {
 }
 
 TEST(HostState, BadChunksNeverCrashAndKeepTheSoundSafe) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     auto p = loadPlugin();
     ASSERT_TRUE(p);
     p->setParameter(jackParam("pl18"), 0.058f);
@@ -209,8 +202,6 @@ TEST(HostState, BadChunksNeverCrashAndKeepTheSoundSafe) {
 // ---------------------------------------------------------------- in process
 
 TEST(PatchApply, AChunkWithoutRecordsRemovesCordsAndResetsBeatAndVolume) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     live.cord("pl18", "pl58");
@@ -233,8 +224,6 @@ TEST(PatchApply, AChunkWithoutRecordsRemovesCordsAndResetsBeatAndVolume) {
 }
 
 TEST(PatchApply, CordsByLinkCodeAndTheLaterOfTwoValuesWins) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     std::string text = "2 : plg5 = mlt4\n1 : vffc = 0.25\n1 : vffc = 0.75\n"
@@ -249,8 +238,6 @@ TEST(PatchApply, CordsByLinkCodeAndTheLaterOfTwoValuesWins) {
 }
 
 TEST(PatchApply, MidiEntriesOfThePatchReplaceThoseOfTheLastOne) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     // Velocity over the lower half of the filter cutoff, on notes that gate the envelopes
@@ -290,8 +277,6 @@ TEST(PatchApply, MidiEntriesOfThePatchReplaceThoseOfTheLastOne) {
 }
 
 TEST(PatchApply, HeldNotesPlayOnAfterAPatchChange) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     live.midi(0, 0x90, 64, 100);
@@ -305,8 +290,6 @@ TEST(PatchApply, HeldNotesPlayOnAfterAPatchChange) {
 }
 
 TEST(PatchApply, CaptureThenApplyOnAnotherInstanceGivesTheSameValues) {
-    TempDataFolder folder;
-    folder.write("groupList", "");
     LivePlugin first, second;
     std::mt19937 rng(11);
     for (int i = 2; i <= 81; ++i) first.plugin->setEngineValue(i, someValue(i, rng));
