@@ -111,8 +111,16 @@ void Moraine_VST::beginPatchChange(PendingPatch* patch, bool wait) {
     masterVolume_.store(1.0f, std::memory_order_relaxed);
     post({ControlCommand::PatchFadeOut, 0, 0.0f});
     if (wait && !onAudioThread()) {
-        for (int i = 0; i < 502 && !fadedOut_.load(std::memory_order_acquire); ++i)
+        // Up to about 5 s for the fade, but no longer than it takes to see that nothing
+        // renders: a host that has stopped its audio would otherwise hold us every time.
+        const std::uint64_t renders = renderCount_.load(std::memory_order_acquire);
+        const auto started = std::chrono::steady_clock::now();
+        for (int i = 0; i < 502 && !fadedOut_.load(std::memory_order_acquire); ++i) {
+            if (std::chrono::steady_clock::now() - started > kAudioSilentAfter &&
+                renderCount_.load(std::memory_order_acquire) == renders)
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     patch->apply(*this);
     for (int key = 0; key < 128; ++key) {
