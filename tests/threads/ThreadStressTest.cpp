@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -76,6 +77,14 @@ TEST(ThreadStress, RenderAutomationMidiChunksMapAndTuningsAtOnce) {
     std::string folder = (std::filesystem::temp_directory_path() / "moraine-stress-XXXXXX").string();
     ASSERT_TRUE(mkdtemp(folder.data()));
     setenv("MORAINE_DATA_DIR", (folder + "/").c_str(), 1);
+    std::filesystem::create_directories(folder + "/Tunings");
+    {
+        const std::string dump = tuningDump(5);
+        std::FILE* f = std::fopen((folder + "/Tunings/0.tun").c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(dump.data(), 1, dump.size(), f);
+        std::fclose(f);
+    }
     auto plugin = std::make_unique<Moraine_VSTEdit>(&hostCallback);
     AEffect* e = plugin->getAeffect();
     e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
@@ -178,8 +187,11 @@ TEST(ThreadStress, RenderAutomationMidiChunksMapAndTuningsAtOnce) {
                 plugin->panelHost().serviceControlSide();
             }
             const std::string dump = tuningDump(int(random() % 100));
-            plugin->applyTuningDump(reinterpret_cast<const unsigned char*>(dump.data()),
-                                    dump.size());
+            if (random() % 2)
+                plugin->applyTuningDump(reinterpret_cast<const unsigned char*>(dump.data()),
+                                        dump.size());
+            else
+                plugin->loadTuning(0);
             if (random() % 8 == 0) plugin->resetTuning();
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
         }
