@@ -228,7 +228,11 @@ VstInt32 Moraine_VST::getChunk(void** data, bool) {
     state.author = texts.author;
     state.date = texts.date;
     state.notes = texts.notes;
-    if (const PatchRecord* selected = library_->selectedPatch()) {
+    // A restored state keeps the program number and notes flag it came with, so that a
+    // host's project saves again exactly what it restored. setChunk leaves the library's
+    // selection alone, and another user's library may hold another patch at that number.
+    const PatchRecord* selected = library_->selectedPatch();
+    if (selected && library_->currentSource != kSourceSession) {
         state.midiProgram = selected->midiProgram;
         state.displayNotes = selected->displayNotes;
     }
