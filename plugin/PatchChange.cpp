@@ -91,7 +91,6 @@ bool Moraine_VST::loadPatch(int source, bool wait) {
     const PatchRecord* record = library_->currentPatch();
     if (!record) return false;
     buildPatchImage(*record, controlChange_.image);
-    noteSelection(record->midiProgram, record->displayNotes != 0);
     beginPatchChange(&controlChange_, wait);
     libraryChanged();
     return true;
@@ -141,7 +140,6 @@ bool Moraine_VST::startPatchLoad(int source) {
     const PatchRecord* record = library_->currentPatch();
     if (!record) return false;
     buildPatchImage(*record, controlChange_.image);
-    noteSelection(record->midiProgram, record->displayNotes != 0);
     fadedOut_.store(false, std::memory_order_relaxed);
     for (int key = 0; key < 128; ++key) {
         const int vel = noteVelocity_[key].load(std::memory_order_relaxed);
@@ -205,11 +203,6 @@ void Moraine_VST::reclaimProgramTables() {
     std::erase_if(retiredTables_, [now](const auto& t) { return now >= t.second + 2; });
 }
 
-void Moraine_VST::noteSelection(int program, bool displayNotes) {
-    selectedProgram_.store(program, std::memory_order_relaxed);
-    selectedDisplayNotes_.store(displayNotes, std::memory_order_relaxed);
-}
-
 void Moraine_VST::takeAppliedProgram() {
     std::uint32_t before = 0;
     const ProgramTable* table = nullptr;
@@ -242,7 +235,6 @@ void Moraine_VST::takeAppliedProgram() {
     library_->currentSource = kSourceLibrary;
     texts_.store(applied.name, applied.author, applied.date, applied.notes);
     textsSequence_.fetch_add(1, std::memory_order_release);
-    noteSelection(applied.midiProgram, applied.displayNotes);
     // The audio thread merged the same entries into its own copy; this keeps the edited map
     // in step, and publishing it again restores them should an older staged map have
     // overwritten the audio thread's copy in between.
