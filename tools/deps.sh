@@ -2,7 +2,8 @@
 # set-up scripts; uses sudo only when not already root.
 moraine_packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
                   libsndfile1-dev libsmf-dev libfftw3-dev libgtest-dev libgmock-dev
-                  libbenchmark-dev)
+                  libbenchmark-dev libcairo2-dev libx11-dev libfreetype-dev libpng-dev
+                  xvfb xauth xdotool imagemagick)
 
 moraine_install_deps() {
     local missing=()
