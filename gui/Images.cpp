@@ -164,6 +164,16 @@ std::shared_ptr<const DecodedImage> loadPanelImage(const char* name,
     return result;
 }
 
+bool writePng(const std::string& path, const std::uint32_t* pixels, int width, int height,
+              int stride) {
+    cairo_surface_t* s = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels)), CAIRO_FORMAT_RGB24,
+        width, height, stride);
+    const bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(s);
+    return ok;
+}
+
 void blit(cairo_t* cr, const DecodedImage& image, const PanelRect& dst, const PanelRect& src,
           int alpha) {
     if (!image.surface || dst.empty() || src.empty()) return;
