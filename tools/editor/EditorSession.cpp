@@ -120,13 +120,17 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
         });
     }
 
+    // The host's own connection stays for the whole session, as a real host's does: with no
+    // client left between two openings, a bare X server would reset under the next one.
+    auto hostConnection = x11::HostWindow::open(1, 1, "moraine-host");
+
     int status = 0;
     auto session = [&] {
         for (int cycle = 0; cycle < std::max(1, o.cycles); ++cycle) {
             for (Instance& in : instances) {
                 in.window = x11::HostWindow::open(1010, 623, "Moraine Deck editor");
                 if (!in.window) {
-                    std::fprintf(stderr, "moraine-host: no X display\n");
+                    std::fprintf(stderr, "moraine-host: no X display (opening %d)\n", cycle + 1);
                     status = 1;
                     return;
                 }
