@@ -203,8 +203,8 @@ constexpr FreeText kFreeTexts[] = {
     {148, 565, "-2", Align::Centre},   {159.5, 559, "0", Align::Centre},
     {172, 565, "+2", Align::Centre},   {196, 560, "GATE", Align::Centre},
     {723, 205, "GATE", Align::Centre}, {685, 12.5, "RESET", Align::Right},
-    {764, 12.5, "MIDI", Align::Left},  {799, 9, "L", Align::Right},
-    {799, 15.5, "R", Align::Right},    {919, 12.5, "CPU", Align::Right},
+    {738, 12.5, "MIDI", Align::Right}, {798, 12.5, "LEVEL", Align::Right},
+    {918, 12.5, "CPU", Align::Right},
 };
 
 double centreX(const PanelRect& r) {
