@@ -1,5 +1,6 @@
 // The art compiled into the plug-in: every image the panel and the dialogs load is there,
 // under its exact name, as an 8-bit PNG of the size and frame count its users assume.
+#include "gui/PanelLayout.h"
 #include "platform/Resources.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +117,28 @@ TEST(PanelImages, EveryImageIsEmbeddedAtItsSizeAndFrameCount) {
         EXPECT_EQ(h.bitDepth, 8);
         EXPECT_EQ(h.colourType, e.colourType);
     }
+}
+
+// What the panel's layout table says it loads agrees with what is embedded.
+TEST(PanelImages, TheLayoutTablesImagesAreEmbeddedAsListed) {
+    for (const gui::PanelImage& i : gui::panelImages()) {
+        SCOPED_TRACE(i.name);
+        const PngHeader h = readHeader(findResource(i.name));
+        ASSERT_TRUE(h.valid) << "missing or not a PNG";
+        EXPECT_EQ(h.width, i.width);
+        EXPECT_EQ(h.height, i.height);
+        EXPECT_EQ(h.height % i.frames, 0) << "frames of unequal height";
+        EXPECT_EQ(h.colourType, i.alpha ? kRgba : kRgb);
+        bool listed = false;
+        for (const Expected& e : kImages)
+            listed = listed || (std::string_view(e.name) == i.name && e.frames == i.frames);
+        EXPECT_TRUE(listed) << "not in this test's list with the same frame count";
+    }
+    for (const gui::PanelControl& c : gui::panelControls())
+        for (const char* name : {c.image, c.backImage}) {
+            if (!name) continue;
+            EXPECT_FALSE(findResource(name).empty()) << c.id << ": " << name;
+        }
 }
 
 TEST(PanelImages, NamesAreExactAndDamagedBytesAreRefused) {

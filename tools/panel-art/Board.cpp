@@ -316,12 +316,13 @@ void drawSwitchSlot(cairo_t* cr, const PanelControl& c) {
 
 // Marks around a dial's sweep: 270 degrees from lower left over the top to lower right.
 void drawDialScale(cairo_t* cr, const PanelControl& c) {
-    const double cx = c.frame.x + 24, cy = c.frame.y + 24;
+    // The dial image is scaled into the frame, so its centre lands on the frame's centre.
+    const double cx = c.frame.x + c.frame.w / 2.0, cy = c.frame.y + c.frame.h / 2.0;
     cairo_set_line_width(cr, 1.2);
     setColour(cr, palette::kMark);
     for (int i = 0; i <= 10; ++i) {
         const double a = (-135.0 + 27.0 * i) * M_PI / 180.0; // from straight up, clockwise
-        const double r0 = 20.5, r1 = i % 5 == 0 ? 25 : 23;
+        const double r0 = 21.5, r1 = i % 5 == 0 ? 26 : 24;
         cairo_move_to(cr, cx + std::sin(a) * r0, cy - std::cos(a) * r0);
         cairo_line_to(cr, cx + std::sin(a) * r1, cy - std::cos(a) * r1);
     }

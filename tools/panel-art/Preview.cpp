@@ -104,7 +104,7 @@ void renderPreview(cairo_t* cr, const std::vector<ImageSpec>& all,
             if (c.knobMode == 1) {
                 strip(cr, img, c.frame, 1, 0);
                 const double hw = c.frame.w / 2, hh = c.frame.h / 2;
-                const double cx = c.frame.x + hw + 3, cy = c.frame.y + hh + 3;
+                const double cx = c.frame.x + hw, cy = c.frame.y + hh;
                 const double start = c.knobStart * -2 * M_PI;
                 const double end = c.knobSweep * 2 * M_PI + start;
                 const double ang = v * end - start + M_PI;
