@@ -68,7 +68,7 @@ constexpr SubHeading kSubHeadings[] = {
     {966, 232, "REVERB", 38},   {43, 373, "MULTIPLE", 38},  {58, 489, "LFO", 50},
 };
 
-enum class Place { Above, Below, Left, Right, Inside, Column, Shared };
+enum class Place { Above, Below, Left, Right, Inside, InsideStart, Column, Shared };
 
 // A short label for a control, keyed by its parameter. `Column` labels sit between a level
 // slider and the input jack under it and name both; `Shared` marks a control named by
@@ -174,7 +174,7 @@ constexpr ControlLabel kLabels[] = {
     // Electronic switch.
     {139, "A", Place::Right, 5}, {141, "B", Place::Right, 5}, {140, "C", Place::Right, 5},
     // Output.
-    {1, "POWER", Place::Above, 12}, {75, "MASTER VOLUME", Place::Inside},
+    {1, "POWER", Place::Above, 12}, {75, "MASTER VOLUME", Place::InsideStart},
     // Keyboard controller.
     {169, "TRI", Place::Left, 3}, {172, "EXT", Place::Left, 3},
     {170, "SQR", Place::Right, 3}, {171, "DLY", Place::Right, 3},
@@ -618,10 +618,16 @@ void drawLabels(cairo_t* cr) {
         case Place::Column:
             label(cr, s, centreX(f), kColumnY, Align::Centre, 21);
             break;
-        case Place::Inside: {
+        case Place::Inside:
+        case Place::InsideStart: {
+            // Printed along the track, at its top end where most levels rest at the bottom;
+            // at the start for the few that rest at the top.
             const PanelRect a = c->active();
             const double y = f.y + (f.h < 20 ? 4.5 : 5);
-            label(cr, s, a.x - 2, y, Align::Left, a.w + 4, palette::kDimPrint);
+            if (l.place == Place::Inside)
+                label(cr, s, a.right() + 2, y, Align::Right, a.w + 4, palette::kDimPrint);
+            else
+                label(cr, s, a.x - 2, y, Align::Left, a.w + 4, palette::kDimPrint);
             break;
         }
         case Place::Shared:
