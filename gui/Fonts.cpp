@@ -6,6 +6,7 @@
 
 #include <cairo-ft.h>
 #include <cairo.h>
+#include <cctype>
 #include <cstdio>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -67,7 +68,12 @@ const LoadedFonts& fonts() {
 } // namespace
 
 Typeface typefaceFor(std::string_view faceName) {
-    return faceName == "Monaco" ? Typeface::Mono : Typeface::Sans;
+    constexpr std::string_view kMono = "monaco";
+    if (faceName.size() != kMono.size()) return Typeface::Sans;
+    for (std::size_t i = 0; i < kMono.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(faceName[i])) != kMono[i])
+            return Typeface::Sans;
+    return Typeface::Mono;
 }
 
 cairo_font_face_t* fontFace(Typeface face) {

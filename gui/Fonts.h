@@ -12,8 +12,8 @@ namespace moraine::gui {
 
 enum class Typeface { Sans, Mono };
 
-// The face a control's face name stands for: "Monaco" is the monospaced face; "Helvetica",
-// "Arial" and every other name the proportional one.
+// The face a control's face name stands for: "Monaco" (in any case) is the monospaced face;
+// "Helvetica", "Arial" and every other name the proportional one.
 Typeface typefaceFor(std::string_view faceName);
 
 // The shared cairo face for `face`, loaded on first use from the embedded TrueType file;

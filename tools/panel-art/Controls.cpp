@@ -118,40 +118,42 @@ void drawHorizontalLever(cairo_t* cr) {
     cairo_fill(cr);
 }
 
-// A knurled knob; the panel draws its pointer line over it, around the point 24, 24.
+// A knurled knob centred in its image; the panel scales it into the knob's frame and draws
+// the pointer line over it around the frame's centre.
 void drawDial(cairo_t* cr) {
-    const double cx = 24, cy = 24;
-    cairo_pattern_t* shadow = cairo_pattern_create_radial(cx + 1, cy + 2, 14, cx + 1, cy + 2, 20);
+    const double cx = 22, cy = 22;
+    cairo_pattern_t* shadow =
+        cairo_pattern_create_radial(cx + 0.5, cy + 1, 17, cx + 0.5, cy + 1, 21.5);
     cairo_pattern_add_color_stop_rgba(shadow, 0, 0, 0, 0, 0.6);
     cairo_pattern_add_color_stop_rgba(shadow, 1, 0, 0, 0, 0);
-    cairo_arc(cr, cx + 1, cy + 2, 20, 0, 2 * M_PI);
+    cairo_arc(cr, cx + 0.5, cy + 1, 21.5, 0, 2 * M_PI);
     cairo_set_source(cr, shadow);
     cairo_fill(cr);
     cairo_pattern_destroy(shadow);
-    // Knurled skirt.
-    cairo_arc(cr, cx, cy, 17.5, 0, 2 * M_PI);
-    cairo_set_source_rgb(cr, 0.09, 0.09, 0.10);
+    // Knurled skirt, on which the panel's light pointer mark runs.
+    cairo_arc(cr, cx, cy, 19.5, 0, 2 * M_PI);
+    cairo_set_source_rgb(cr, 0.08, 0.08, 0.09);
     cairo_fill(cr);
     cairo_set_line_width(cr, 1.0);
-    for (int i = 0; i < 48; ++i) {
-        const double a = i * 2 * M_PI / 48;
-        cairo_move_to(cr, cx + std::cos(a) * 14.5, cy + std::sin(a) * 14.5);
-        cairo_line_to(cr, cx + std::cos(a) * 17.2, cy + std::sin(a) * 17.2);
+    for (int i = 0; i < 60; ++i) {
+        const double a = i * 2 * M_PI / 60;
+        cairo_move_to(cr, cx + std::cos(a) * 16.5, cy + std::sin(a) * 16.5);
+        cairo_line_to(cr, cx + std::cos(a) * 19.2, cy + std::sin(a) * 19.2);
     }
-    cairo_set_source_rgba(cr, 0.45, 0.46, 0.50, 0.8);
+    cairo_set_source_rgba(cr, 0.40, 0.41, 0.45, 0.7);
     cairo_stroke(cr);
     // Cap.
-    cairo_pattern_t* g = cairo_pattern_create_linear(cx - 14, cy - 14, cx + 14, cy + 14);
-    cairo_pattern_add_color_stop_rgb(g, 0, 0.40, 0.42, 0.46);
+    cairo_pattern_t* g = cairo_pattern_create_linear(cx - 15, cy - 15, cx + 15, cy + 15);
+    cairo_pattern_add_color_stop_rgb(g, 0, 0.42, 0.44, 0.48);
     cairo_pattern_add_color_stop_rgb(g, 1, 0.10, 0.11, 0.12);
-    cairo_arc(cr, cx, cy, 14, 0, 2 * M_PI);
+    cairo_arc(cr, cx, cy, 15.5, 0, 2 * M_PI);
     cairo_set_source(cr, g);
     cairo_fill(cr);
     cairo_pattern_destroy(g);
-    cairo_pattern_t* face = cairo_pattern_create_radial(cx - 4, cy - 5, 1, cx, cy, 12);
+    cairo_pattern_t* face = cairo_pattern_create_radial(cx - 4, cy - 5, 1, cx, cy, 13.5);
     cairo_pattern_add_color_stop_rgb(face, 0, 0.32, 0.34, 0.37);
-    cairo_pattern_add_color_stop_rgb(face, 1, 0.17, 0.18, 0.20);
-    cairo_arc(cr, cx, cy, 12, 0, 2 * M_PI);
+    cairo_pattern_add_color_stop_rgb(face, 1, 0.16, 0.17, 0.19);
+    cairo_arc(cr, cx, cy, 13.5, 0, 2 * M_PI);
     cairo_set_source(cr, face);
     cairo_fill(cr);
     cairo_pattern_destroy(face);

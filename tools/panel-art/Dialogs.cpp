@@ -63,14 +63,25 @@ void drawDialogBack(cairo_t* cr, int width, int height, const std::string& name)
                                {34, 260, 366, 140}};
         wells(cr, fields, 5, 20, 40);
     } else if (name == "midimap.png") {
-        groupBox(cr, 30 + 4, 40 + 28, 410, 150);
-        groupBox(cr, 30 + 4, 40 + 183, 410, 230);
+        groupBox(cr, 30 + 4, 40 + 28, 400, 150);
+        groupBox(cr, 30 + 4, 40 + 183, 400, 230);
         const Well fields[] = {{152, 75, 37, 20}, {240, 136, 37, 20}};
         wells(cr, fields, 2, 30, 40);
     } else if (name == "midibeat.png") {
         const Well fields[] = {{232, 182, 60, 20}, {232, 244, 60, 20}};
         wells(cr, fields, 2, 44, 37);
         groupBox(cr, 44 + 20, 37 + 42, 390, 126);
+    } else if (name == "aboutBack.png") {
+        // The ridge line of the logo along the foot of the box.
+        cairo_move_to(cr, 30, height - 40);
+        const double pts[][2] = {{90, height - 62.0},  {130, height - 50.0}, {200, height - 74.0},
+                                 {260, height - 55.0}, {320, height - 68.0}, {390, height - 48.0},
+                                 {450, height - 72.0}, {510, height - 54.0}, {570, height - 40.0}};
+        for (const auto& p : pts) cairo_line_to(cr, p[0], p[1]);
+        cairo_set_line_width(cr, 1.5);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        setColour(cr, palette::kTitle, 0.7);
+        cairo_stroke(cr);
     }
 }
 

@@ -1,9 +1,11 @@
 // Draws the panel and dialog art into PNG files, or checks checked-in files against it:
 //   panel-art --out DIR [--scale N] [--only NAME]   write every image into DIR
 //   panel-art --check DIR                           exit 1 when DIR's images differ
+//   panel-art --preview FILE                        the panel with its controls placed
 // The art is vector drawing at any integer scale; the checked-in set is scale 1.
 #include "tools/panel-art/Art.h"
 #include "tools/panel-art/Png.h"
+#include "tools/panel-art/Preview.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -16,7 +18,7 @@ namespace {
 
 using namespace panelart;
 
-Rgba render(const ImageSpec& spec, int scale) {
+cairo_surface_t* renderSurface(const ImageSpec& spec, int scale) {
     const int w = spec.width * scale, h = spec.height * scale;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     cairo_t* cr = cairo_create(surface);
@@ -32,8 +34,13 @@ Rgba render(const ImageSpec& spec, int scale) {
     }
     cairo_destroy(cr);
     cairo_surface_flush(surface);
-    Rgba out = fromCairo(cairo_image_surface_get_data(surface), w, h,
-                         cairo_image_surface_get_stride(surface));
+    return surface;
+}
+
+Rgba render(const ImageSpec& spec, int scale) {
+    cairo_surface_t* surface = renderSurface(spec, scale);
+    Rgba out = fromCairo(cairo_image_surface_get_data(surface), spec.width * scale,
+                         spec.height * scale, cairo_image_surface_get_stride(surface));
     cairo_surface_destroy(surface);
     if (!spec.alpha)
         for (std::size_t i = 3; i < out.pixels.size(); i += 4) out.pixels[i] = 255;
@@ -87,7 +94,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string out, checkDir, only;
+    std::string out, checkDir, only, preview;
     int scale = 1;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
@@ -95,12 +102,24 @@ int main(int argc, char** argv) {
             out = argv[++i];
         else if (!std::strcmp(argv[i], "--check") && hasValue)
             checkDir = argv[++i];
+        else if (!std::strcmp(argv[i], "--preview") && hasValue)
+            preview = argv[++i];
         else if (!std::strcmp(argv[i], "--only") && hasValue)
             only = argv[++i];
         else if (!std::strcmp(argv[i], "--scale") && hasValue)
             scale = std::atoi(argv[++i]);
         else
             return usage();
+    }
+    if (!preview.empty()) {
+        cairo_surface_t* panel = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1010, 623);
+        cairo_t* cr = cairo_create(panel);
+        renderPreview(cr, catalogue(), [](const ImageSpec& s) { return renderSurface(s, 1); });
+        cairo_destroy(cr);
+        const bool written =
+            cairo_surface_write_to_png(panel, preview.c_str()) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(panel);
+        return written ? 0 : 1;
     }
     if (out.empty() == checkDir.empty() || scale < 1 || scale > 8) return usage();
 
