@@ -185,7 +185,7 @@ void blit(cairo_t* cr, const DecodedImage& image, const PanelRect& dst, const Pa
     if (scaled) cairo_scale(cr, double(dst.w) / src.w, double(dst.h) / src.h);
     cairo_set_source_surface(cr, image.surface, -src.x, -src.y);
     cairo_pattern_set_filter(cairo_get_source(cr),
-                             scaled ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+                             scaled ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     if (alpha >= 255)
         cairo_paint(cr);
