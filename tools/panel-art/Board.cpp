@@ -164,7 +164,7 @@ constexpr ControlLabel kLabels[] = {
     {55, "LAG", Place::Inside},
     {125, "", Place::Shared}, {126, "", Place::Shared}, {127, "", Place::Shared},
     {128, "", Place::Shared},
-    {129, "CH 1", Place::Above, 6}, {130, "", Place::Shared}, {131, "CH 2", Place::Below, 6},
+    {129, "CH 1", Place::Above, 6}, {130, "", Place::Shared}, {131, "CH 2", Place::Above, 4},
     {134, "INV 1", Place::Below, 6}, {133, "INV 2", Place::Above, 6},
     {132, "LAG", Place::Below, 6},
     // Sample and hold.
