@@ -180,7 +180,7 @@ constexpr ControlLabel kLabels[] = {
     {170, "SQR", Place::Right, 3}, {171, "DLY", Place::Right, 3},
     {65, "LFO RATE", Place::Inside}, {66, "VIB DELAY", Place::Inside},
     {67, "VIB DEPTH", Place::Inside}, {68, "PORTA TIME", Place::Inside},
-    {62, "TRIG", Place::Above, 6}, {63, "REPEAT", Place::Above, 6, 30},
+    {62, "TRIG", Place::Above, 6}, {63, "REPEAT", Place::Above, 6, 25},
     {167, "UP 1", Place::Left, 2}, {168, "UP 2", Place::Left, 2},
     {76, "LATCH", Place::Below, 6, 27}, {71, "BEND", Place::Below, 7},
     {64, "OCTAVE", Place::Below, 8, 32}, {69, "PORTA", Place::Above, 6},
