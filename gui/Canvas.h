@@ -5,7 +5,7 @@
 
 #include "gui/PanelEvents.h"
 #include "gui/PanelLayout.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include <functional>
 #include <memory>

@@ -164,6 +164,16 @@ std::shared_ptr<const DecodedImage> loadPanelImage(const char* name,
     return result;
 }
 
+bool writePng(const std::string& path, const std::uint32_t* pixels, int width, int height,
+              int stride) {
+    cairo_surface_t* s = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels)), CAIRO_FORMAT_RGB24,
+        width, height, stride);
+    const bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(s);
+    return ok;
+}
+
 void blit(cairo_t* cr, const DecodedImage& image, const PanelRect& dst, const PanelRect& src,
           int alpha) {
     if (!image.surface || dst.empty() || src.empty()) return;
@@ -175,7 +185,7 @@ void blit(cairo_t* cr, const DecodedImage& image, const PanelRect& dst, const Pa
     if (scaled) cairo_scale(cr, double(dst.w) / src.w, double(dst.h) / src.h);
     cairo_set_source_surface(cr, image.surface, -src.x, -src.y);
     cairo_pattern_set_filter(cairo_get_source(cr),
-                             scaled ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+                             scaled ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     if (alpha >= 255)
         cairo_paint(cr);

@@ -46,6 +46,10 @@ using ImageFailureReporter = std::function<void(const std::string& text)>;
 std::shared_ptr<const DecodedImage> loadPanelImage(const char* name,
                                                    const ImageFailureReporter& report);
 
+// Writes xRGB pixels (one word each, `stride` bytes a row) as an 8-bit RGB PNG.
+bool writePng(const std::string& path, const std::uint32_t* pixels, int width, int height,
+              int stride);
+
 // Copies `src` (in image pixels) scaled onto `dst` with source-over and a constant alpha.
 void blit(cairo_t* cr, const DecodedImage& image, const PanelRect& dst, const PanelRect& src,
           int alpha);

@@ -2,6 +2,7 @@
 
 #include "gui/PanelView.h"
 #include "platform/x11/X11Window.h"
+#include "plugin/PanelHost.h"
 
 #include <cairo.h>
 
@@ -80,6 +81,7 @@ bool Moraine_Window::open(void* parent) {
     window_ = x11::X11Window::open(reinterpret_cast<unsigned long>(parent), kPanelWidth,
                                    kPanelHeight);
     if (!window_) return false;
+    auto lock = host_.controlLock(); // the panel reads the library while it builds
     try {
         view_ = std::make_unique<Moraine_VSTView>(host_);
     } catch (...) {
@@ -93,6 +95,7 @@ bool Moraine_Window::open(void* parent) {
 
 bool Moraine_Window::openOffscreen() {
     if (openFlag) close();
+    auto lock = host_.controlLock();
     view_ = std::make_unique<Moraine_VSTView>(host_);
     openFlag = true;
     return true;
@@ -100,7 +103,10 @@ bool Moraine_Window::openOffscreen() {
 
 void Moraine_Window::close() {
     if (inIdle_) return; // never from inside our own idle
-    view_.reset();
+    if (view_) {
+        auto lock = host_.controlLock();
+        view_.reset();
+    }
     window_.reset();
     systemWindow = nullptr;
     openFlag = false;
@@ -135,6 +141,8 @@ void Moraine_Window::idle() {
     // idle itself caused; none of these does anything.
     if (inIdle_ || !openFlag || !view_) return;
     inIdle_ = true;
+    // The library, the texts and patch changes are ours for the whole tick.
+    auto lock = host_.controlLock();
     std::vector<x11::WindowEvent> events;
     if (window_ && window_->poll(events))
         for (const auto& e : events) handle(e);

@@ -1,7 +1,7 @@
 // The front panel's rows. Frames are x, y, width, height; insets left, top, right, bottom.
 #include "gui/PanelLayout.h"
 
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include <array>
 #include <cctype>

@@ -107,7 +107,7 @@ void Moraine_VSTView::buildControls() {
     canvas_.setGuard(false);
     host_.dirtyParameters().drain([](int) {});
     host_.snapshot(snapshot_);
-    libraryGeneration_ = snapshot_.libraryGeneration;
+    patchBusy_ = snapshot_.patchChangeBusy;
     textsSequence_ = snapshot_.textsSequence;
     built_ = true;
     refreshMenus();
@@ -284,9 +284,10 @@ const std::vector<PanelRect>& Moraine_VSTView::idle() {
     levels_.value[1] = snapshot_.meterRight;
     levels_.value[4] = snapshot_.midiActivity;
     host_.meterLevels(levels_.value);
-    if (snapshot_.libraryGeneration != libraryGeneration_) {
-        libraryGeneration_ = snapshot_.libraryGeneration;
-        refreshMenus();
+    // A patch change that lands may have moved the library's selection (program changes).
+    if (snapshot_.patchChangeBusy != patchBusy_) {
+        patchBusy_ = snapshot_.patchChangeBusy;
+        if (!patchBusy_) refreshMenus();
     }
     if (snapshot_.textsSequence != textsSequence_) {
         textsSequence_ = snapshot_.textsSequence;

@@ -93,7 +93,8 @@ private:
     NotesArea* notes_ = nullptr;
     MeterLevels levels_;
     PanelSnapshot snapshot_;
-    std::uint32_t libraryGeneration_ = 0, textsSequence_ = 0;
+    std::uint32_t textsSequence_ = 0;
+    bool patchBusy_ = false;
     int midiMapParameter_ = -1;
     bool built_ = false;
 };

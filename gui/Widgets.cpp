@@ -39,7 +39,8 @@ void drawCentredText(cairo_t* cr, const PanelRect& r, const std::string& text, c
         cairo_text_extents(cr, text.c_str(), &ext);
         cairo_font_extents_t fe;
         cairo_font_extents(cr, &fe);
-        const double x = r.x + (r.w - ext.x_advance) / 2.0;
+        // Centred; a text wider than its field starts at the left, so its beginning shows.
+        const double x = ext.x_advance > r.w ? r.x + 1.0 : r.x + (r.w - ext.x_advance) / 2.0;
         const double y = r.y + (r.h + fe.ascent - fe.descent) / 2.0;
         cairo_rectangle(cr, r.x, r.y, r.w, r.h);
         cairo_clip(cr);

@@ -5,6 +5,7 @@
 #include "patch/MidiMap.h"
 #include "patch/PatchLibrary.h"
 #include "patch/PatchManager.h"
+#include "platform/Resources.h"
 #include "plugin/PanelHost.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDataFolder.h"
@@ -34,7 +35,7 @@ public:
         bool operator==(const Edit&) const = default;
     };
 
-    FakePanelHost() : library_(folder_.path(), console_) {
+    FakePanelHost() : library_(withDefaultLibrary(folder_), console_) {
         for (int i = 0; i < kParamCount; ++i) values_[i].store(parameterInfo(i).defaultValue);
     }
 
@@ -72,6 +73,10 @@ public:
         return true;
     }
     void serviceControlSide() override { ++services; }
+    void libraryChanged() override { ++libraryChanges; }
+    std::unique_lock<std::recursive_mutex> controlLock() override {
+        return std::unique_lock<std::recursive_mutex>(controlMutex_);
+    }
     MidiMap& midiMap() override { return map_; }
     void publishMidiMap() override {}
     MidiMapFiles& midiMapFiles() override { return mapFiles_; }
@@ -94,8 +99,14 @@ public:
     std::vector<int> patchLoads;
     MessageSink* sink = nullptr;
     int services = 0;
+    int libraryChanges = 0;
 
 private:
+    // A new data folder starts from the compiled-in library, as the instrument's does.
+    static std::string withDefaultLibrary(const TempDataFolder& folder) {
+        folder.write("defaultLibrary", std::string(findResource("defaultLibrary")));
+        return folder.path();
+    }
     void record(const Edit& e) {
         std::lock_guard<std::mutex> lock(mutex_);
         edits_.push_back(e);
@@ -109,6 +120,7 @@ private:
     std::atomic<float> values_[kParamCount];
     ParameterDirtySet dirty_;
     mutable std::mutex mutex_;
+    std::recursive_mutex controlMutex_;
     std::vector<Edit> edits_;
 };
 

@@ -1,6 +1,6 @@
 #include "gui/PanelLayout.h"
 
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include <gtest/gtest.h>
 
