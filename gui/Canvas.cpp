@@ -375,14 +375,14 @@ void CAUGuiCanvas::mouseUp(int x, int y, int modifiers) {
     lastX_ = x;
     lastY_ = y;
     CAUGuiCtrl* target = captured_;
-    captured_ = nullptr;
-    if (!target) return;
     const int editing = editing_;
-    // Keep the gesture open while the release's last value goes out.
-    captured_ = target;
-    target->mouseUp(x, y, modifiers & kModAlt, modifiers & kModCtrl);
-    captured_ = nullptr;
-    if (showTips_ && target->bound()) invalidateUnder(target->tipBox());
+    if (target) {
+        // The gesture stays open while the release's last value goes out.
+        target->mouseUp(x, y, modifiers & kModAlt, modifiers & kModCtrl);
+        captured_ = nullptr;
+        if (showTips_ && target->bound()) invalidateUnder(target->tipBox());
+    }
+    // A press that opened a menu lost its capture, but its edit still ends here.
     editing_ = -1;
     if (editing >= 0 && host_) host_->endEdit(editing);
 }

@@ -266,6 +266,12 @@ TEST(Widgets, VoicesMenuSetsTheVoiceCount) {
     EXPECT_EQ(v->current(), 1);
     const auto edits = p.host.edits();
     ASSERT_FALSE(edits.empty());
+    int begins = 0, ends = 0;
+    for (const auto& e : edits) {
+        begins += e.kind == 'b';
+        ends += e.kind == 'e';
+    }
+    EXPECT_EQ(begins, ends); // every gesture closed, the one that opened the menu too
     bool set = false;
     for (const auto& e : edits) set = set || (e.kind == 's' && e.index == 81 && e.value == 1.0f);
     EXPECT_TRUE(set);
