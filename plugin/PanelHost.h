@@ -109,6 +109,14 @@ public:
     virtual bool loadTuning(int n) = 0;
     virtual int tuningProgram() const = 0;
 
+    // The meter array the panel's meters read: 0 left, 1 right, 2 render time, 3 frames of
+    // the last block (the meters' reference), 4 MIDI activity. The editor fills 0, 1 and 4
+    // from the snapshot first; without render figures the reference is 1.
+    virtual void meterLevels(float (&levels)[5]) const {
+        levels[2] = 0.0f;
+        levels[3] = 1.0f;
+    }
+
     // Message boxes go to `sink` while the editor is open; null restores the console.
     virtual void setMessageSink(MessageSink* sink) = 0;
 };

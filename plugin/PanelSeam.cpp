@@ -27,6 +27,11 @@ void PanelSeam::snapshot(PanelSnapshot& out) const {
     for (int key = 0; key < 128; ++key) out.keyHeld[key] = plugin_.noteHeld(key);
 }
 
+void PanelSeam::meterLevels(float (&levels)[5]) const {
+    levels[2] = plugin_.renderTime();
+    levels[3] = plugin_.lastBlockFrames();
+}
+
 void PanelSeam::currentTexts(std::string& name, std::string& author, std::string& date,
                              std::string& notes) const {
     const PatchTexts t = plugin_.currentTexts();

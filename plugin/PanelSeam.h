@@ -21,6 +21,7 @@ public:
     void portamentoTrigger(bool pressed) override { plugin_.portamentoTrigger(pressed); }
 
     void snapshot(PanelSnapshot& out) const override;
+    void meterLevels(float (&levels)[5]) const override;
     void currentTexts(std::string& name, std::string& author, std::string& date,
                       std::string& notes) const override;
 

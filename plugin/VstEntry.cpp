@@ -1,4 +1,5 @@
 // The library's two exported symbols. Everything else is hidden.
+#include "gui/PanelEditor.h"
 #include "plugin/MorainePlugin.h"
 
 extern "C" __attribute__((visibility("default"))) AEffect*
@@ -7,7 +8,9 @@ VSTPluginMain(audioMasterCallback audioMaster) {
         return nullptr;
     // Nothing may unwind into the host: a failed construction is a null effect.
     try {
-        return (new moraine::Moraine_VSTEdit(audioMaster))->getAeffect();
+        auto* plugin = new moraine::Moraine_VSTEdit(audioMaster);
+        plugin->setEditor(moraine::gui::createPanelEditor(plugin, plugin->panelHost()));
+        return plugin->getAeffect();
     } catch (...) {
         return nullptr;
     }

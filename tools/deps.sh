@@ -3,6 +3,10 @@
 moraine_packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
                   libsndfile1-dev libsmf-dev libfftw3-dev libgtest-dev libgmock-dev
                   libbenchmark-dev)
+# The panel: cairo with FreeType for drawing, libpng for the images, the embedded fonts.
+moraine_packages+=(libcairo2-dev libfreetype-dev libpng-dev fonts-dejavu-core)
+# The editor's window, and the tools that test it under a virtual X server.
+moraine_packages+=(libx11-dev xvfb xauth xdotool imagemagick)
 
 moraine_install_deps() {
     local missing=()

@@ -1,8 +1,10 @@
 // moraine-host: loads a VST 2 plug-in and prints what it says about itself.
+#include "tools/editor/EditorSession.h"
 #include "tools/host/VstHost.h"
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,8 +15,21 @@ constexpr int kExitUsage = 2;
 void usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: moraine-host [--params] PLUGIN.so\n"
+                 "       moraine-host --editor [OPTIONS] PLUGIN.so\n"
                  "  Loads a VST 2 plug-in and prints its identity.\n"
-                 "  --params  also list every parameter: index, name, label, display, value\n");
+                 "  --params  also list every parameter: index, name, label, display, value\n"
+                 "  --editor  open the editor in a window and drive it like a host:\n"
+                 "    --profile ardour|qtractor|carla|juce   idle period and call order\n"
+                 "    --seconds S        how long the editor stays open (1)\n"
+                 "    --screenshot F.png the editor window once the panel has settled\n"
+                 "    --automate         set parameters from another thread every 10 ms\n"
+                 "    --flood N          ... N times a second\n"
+                 "    --audio            render audio on a thread of its own meanwhile\n"
+                 "    --cycles N         open and close N times\n"
+                 "    --instances N      N plug-ins with their editors open at once\n"
+                 "    --bad-parent       hand the editor a window that does not exist\n"
+                 "    --print-edits      list begin edit, automate and end edit calls\n"
+                 "    --leave-open       unload the plug-in with its editor open\n");
 }
 
 // The unique ID as its four characters; bytes that do not print become '?'.
@@ -81,12 +96,38 @@ void printParameters(moraine::PluginInstance& plugin) {
 } // namespace
 
 int main(int argc, char** argv) {
-    bool params = false;
+    bool params = false, editor = false;
+    moraine::EditorOptions options;
     std::string path;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
         if (arg == "--params") {
             params = true;
+        } else if (arg == "--editor") {
+            editor = true;
+        } else if (arg == "--profile" && hasValue) {
+            options.profile = argv[++i];
+        } else if (arg == "--seconds" && hasValue) {
+            options.seconds = std::atof(argv[++i]);
+        } else if (arg == "--screenshot" && hasValue) {
+            options.screenshot = argv[++i];
+        } else if (arg == "--automate") {
+            options.automate = true;
+        } else if (arg == "--flood" && hasValue) {
+            options.flood = std::atoi(argv[++i]);
+        } else if (arg == "--audio") {
+            options.audio = true;
+        } else if (arg == "--cycles" && hasValue) {
+            options.cycles = std::atoi(argv[++i]);
+        } else if (arg == "--instances" && hasValue) {
+            options.instances = std::atoi(argv[++i]);
+        } else if (arg == "--bad-parent") {
+            options.badParent = true;
+        } else if (arg == "--print-edits") {
+            options.printEdits = true;
+        } else if (arg == "--leave-open") {
+            options.leaveOpen = true;
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
@@ -102,6 +143,8 @@ int main(int argc, char** argv) {
         usage(stderr);
         return kExitUsage;
     }
+
+    if (editor) return moraine::runEditorSession(path, options);
 
     std::string error;
     auto plugin = moraine::PluginInstance::load(path, &error);

@@ -62,7 +62,13 @@ TEST(PluginBoundary, IdentityAndCapabilities) {
     EXPECT_TRUE(p->flags() & effFlagsIsSynth);
     EXPECT_TRUE(p->flags() & effFlagsProgramChunks);
     EXPECT_TRUE(p->flags() & effFlagsCanReplacing);
-    EXPECT_FALSE(p->flags() & effFlagsHasEditor);
+    EXPECT_TRUE(p->flags() & effFlagsHasEditor);
+    // The editor's size is known before it opens.
+    ERect* rect = nullptr;
+    EXPECT_EQ(p->dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 1010);
+    EXPECT_EQ(rect->bottom - rect->top, 623);
     EXPECT_EQ(p->effectName(), "Moraine Deck");
     EXPECT_EQ(p->vendorString(), "Larchmere Audio, Inc.");
     EXPECT_EQ(p->productString(), "Moraine Deck Efx v1.3");

@@ -317,6 +317,11 @@ void PluginInstance::updateTime() {
     if (ppqValid_) time_.flags |= kVstPpqPosValid;
 }
 
+std::vector<PluginInstance::EditCall> PluginInstance::editCalls() const {
+    std::lock_guard<std::mutex> lock(editMutex_);
+    return editCalls_;
+}
+
 intptr_t PluginInstance::hostCallback(AEffect* effect, int32_t opcode, int32_t index,
                                       intptr_t value, void* ptr, float opt) {
     (void)value;
@@ -351,8 +356,20 @@ intptr_t PluginInstance::hostCallback(AEffect* effect, int32_t opcode, int32_t i
     if (!self) return 0;
 
     switch (opcode) {
-    case audioMasterAutomate:
+    case audioMasterAutomate: {
+        std::lock_guard<std::mutex> lock(self->editMutex_);
         self->automation_.emplace_back(index, opt);
+        self->editCalls_.push_back({'a', index, opt});
+        return 1;
+    }
+    case audioMasterBeginEdit:
+    case audioMasterEndEdit: {
+        std::lock_guard<std::mutex> lock(self->editMutex_);
+        self->editCalls_.push_back({opcode == audioMasterBeginEdit ? 'b' : 'e', index, 0.0f});
+        return 1;
+    }
+    case audioMasterIdle:
+        if (self->idleHook_) self->idleHook_();
         return 1;
     case audioMasterWantMidi:
         ++self->wantMidiRequests_;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -96,6 +98,17 @@ public:
     int wantMidiRequests() const { return wantMidiRequests_; }
     int versionRequests() const { return versionRequests_; }
 
+    // The editor's gestures as the host saw them: 'b' begin edit, 'a' automate, 'e' end
+    // edit, with the parameter and (for 'a') the value. Kept from any thread.
+    struct EditCall {
+        char kind;
+        int index;
+        float value;
+    };
+    std::vector<EditCall> editCalls() const;
+    // Run when the plug-in calls audioMasterIdle (some hosts drive the editor's idle there).
+    void setIdleHook(std::function<void()> hook) { idleHook_ = std::move(hook); }
+
     static intptr_t hostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                  void* ptr, float opt);
 
@@ -124,6 +137,9 @@ private:
     int timeRequests_ = 0;
 
     std::vector<std::pair<int, float>> automation_;
+    mutable std::mutex editMutex_;
+    std::vector<EditCall> editCalls_;
+    std::function<void()> idleHook_;
     int wantMidiRequests_ = 0;
     int versionRequests_ = 0;
 };

@@ -1,0 +1,127 @@
+// A PanelHost without an instrument: parameter values in atomics, a record of every edit
+// the panel sends, and a real patch library on a temporary data folder.
+#pragma once
+
+#include "patch/MidiMap.h"
+#include "patch/PatchLibrary.h"
+#include "patch/PatchManager.h"
+#include "platform/Resources.h"
+#include "plugin/PanelHost.h"
+#include "support/RecordingMessages.h"
+#include "support/TempDataFolder.h"
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace moraine::testing {
+
+class FakeInstrument : public PatchInstrument {
+public:
+    void capture(PatchRecord&) override {}
+    bool loadPatch(int source, bool) override {
+        loads.push_back(source);
+        return true;
+    }
+    std::vector<int> loads;
+};
+
+class FakePanelHost : public PanelHost {
+public:
+    struct Edit {
+        char kind; // 'b' begin, 's' set, 'e' end
+        int index;
+        float value;
+        bool operator==(const Edit&) const = default;
+    };
+
+    FakePanelHost() : library_(withDefaultLibrary(folder_), console_) {
+        for (int i = 0; i < kParamCount; ++i) values_[i].store(parameterInfo(i).defaultValue);
+    }
+
+    // What a host thread does: store the value and mark it for the editor.
+    void hostSets(int index, float engineValue) {
+        values_[index].store(engineValue);
+        dirty_.mark(index);
+    }
+
+    float parameterValue(int index) const override {
+        return index >= 0 && index < kParamCount ? values_[index].load() : 0.0f;
+    }
+    void beginEdit(int index) override { record({'b', index, 0.0f}); }
+    void setFromPanel(int index, float v) override {
+        values_[index].store(v);
+        record({'s', index, v});
+    }
+    void endEdit(int index) override { record({'e', index, 0.0f}); }
+    ParameterDirtySet& dirtyParameters() override { return dirty_; }
+    void panelNote(int, int) override {}
+    void envelopeTrigger(bool pressed) override { envelope.push_back(pressed); }
+    void portamentoTrigger(bool pressed) override { portamento.push_back(pressed); }
+    void snapshot(PanelSnapshot& out) const override { out = snap; }
+    void currentTexts(std::string& name, std::string& author, std::string& date,
+                      std::string& notes) const override {
+        name = "Test";
+        author.clear();
+        date.clear();
+        notes = notesText;
+    }
+    PatchLibrary& library() override { return library_; }
+    PatchInstrument& instrument() override { return instrument_; }
+    bool startPatchLoad(int source) override {
+        patchLoads.push_back(source);
+        return true;
+    }
+    void serviceControlSide() override { ++services; }
+    void libraryChanged() override { ++libraryChanges; }
+    std::unique_lock<std::recursive_mutex> controlLock() override {
+        return std::unique_lock<std::recursive_mutex>(controlMutex_);
+    }
+    MidiMap& midiMap() override { return map_; }
+    void publishMidiMap() override {}
+    MidiMapFiles& midiMapFiles() override { return mapFiles_; }
+    bool loadTuning(int) override { return false; }
+    int tuningProgram() const override { return 0; }
+    void setMessageSink(MessageSink* s) override { sink = s; }
+
+    std::vector<Edit> edits() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return edits_;
+    }
+    void clearEdits() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        edits_.clear();
+    }
+
+    PanelSnapshot snap;
+    std::string notesText;
+    std::vector<bool> envelope, portamento;
+    std::vector<int> patchLoads;
+    MessageSink* sink = nullptr;
+    int services = 0;
+    int libraryChanges = 0;
+
+private:
+    // A new data folder starts from the compiled-in library, as the instrument's does.
+    static std::string withDefaultLibrary(const TempDataFolder& folder) {
+        folder.write("defaultLibrary", std::string(findResource("defaultLibrary")));
+        return folder.path();
+    }
+    void record(const Edit& e) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        edits_.push_back(e);
+    }
+    TempDataFolder folder_;
+    RecordingMessages console_;
+    PatchLibrary library_;
+    FakeInstrument instrument_;
+    MidiMap map_;
+    MidiMapFiles mapFiles_;
+    std::atomic<float> values_[kParamCount];
+    ParameterDirtySet dirty_;
+    mutable std::mutex mutex_;
+    std::recursive_mutex controlMutex_;
+    std::vector<Edit> edits_;
+};
+
+} // namespace moraine::testing

@@ -1,0 +1,105 @@
+#include "gui/PanelLayout.h"
+
+#include "patch/ParameterTable.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+namespace moraine::gui {
+namespace {
+
+// Every bound control the panel has, once: sliders, switches, knobs, the voices menu and
+// the 89 jacks. Parameters without a control (0, the beat-clock and tuning settings...)
+// are reached through dialogs or not at all.
+std::set<int> expectedParameters() {
+    std::set<int> p = {2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
+                       20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 72, 31, 32, 33, 34, 35, 36,
+                       37, 39, 40, 41, 42, 43, 44, 50, 51, 56, 57, 52, 53, 54, 55, 45, 46, 47,
+                       48, 49, 65, 66, 67, 68, 75, 61, 58, 59, 60, 38, 69, 62, 76, 1,  70, 71,
+                       64, 63, 81};
+    for (int j = 90; j <= 178; ++j) p.insert(j);
+    return p;
+}
+
+TEST(PanelLayout, CoversEveryControlOnce) {
+    std::map<int, int> count;
+    std::map<PanelAction, int> actions;
+    std::set<std::string> ids;
+    for (const PanelControl& c : panelControls()) {
+        SCOPED_TRACE(c.id);
+        if (c.bound()) ++count[c.parameter];
+        if (c.action != PanelAction::Parameter) ++actions[c.action];
+        EXPECT_TRUE(ids.insert(c.id).second) << "duplicate id";
+    }
+    const std::set<int> expected = expectedParameters();
+    for (const auto& [parameter, n] : count) {
+        SCOPED_TRACE(parameter);
+        EXPECT_TRUE(expected.count(parameter));
+        // The master bypass is both a switch and a power light.
+        EXPECT_EQ(n, parameter == 1 ? 2 : 1);
+    }
+    EXPECT_EQ(count.size(), expected.size());
+    // Nineteen unbound controls in the top strip and around it, the voices menu among them.
+    EXPECT_EQ(actions.size(), 19u);
+    for (const auto& [action, n] : actions) EXPECT_EQ(n, 1);
+    EXPECT_EQ(panelControls().size(), 19u + 61 + 10 + 4 + 89);
+}
+
+TEST(PanelLayout, RowsAgreeWithTheirImagesAndParameters) {
+    for (const PanelControl& c : panelControls()) {
+        SCOPED_TRACE(c.id);
+        const PanelRect a = c.active();
+        // Gate buttons draw and hit in their frame; their inset leaves nothing active.
+        EXPECT_TRUE(c.buttonMode == ButtonMode::Gate || !a.empty());
+        EXPECT_GE(a.x, c.frame.x);
+        EXPECT_LE(a.right(), c.frame.right());
+        if (c.parameter == 162 || c.parameter == 163) {
+            EXPECT_GE(c.frame.x, kPanelWidth); // out of sight by design
+        } else {
+            EXPECT_GE(c.frame.x, 0);
+            EXPECT_GE(c.frame.y, 0);
+            EXPECT_LE(c.frame.right(), kPanelWidth);
+            EXPECT_LE(c.frame.bottom(), kPanelHeight);
+        }
+        for (const char* name : {c.image, c.backImage}) {
+            if (!name) continue;
+            const PanelImage* image = findPanelImage(name);
+            ASSERT_NE(image, nullptr) << name;
+            if (name == c.image) {
+                EXPECT_EQ(image->frames, c.frames);
+            }
+        }
+        if (c.widget == PanelWidget::Jack) {
+            EXPECT_EQ(c.code, kJackTable[c.parameter - 89].code);
+            EXPECT_STREQ(c.id, fourccText(c.code).c_str());
+            EXPECT_TRUE(c.frame.x >= kPanelWidth || c.jackRole != JackRole::None);
+        } else if (c.bound() && c.parameter != 1) {
+            EXPECT_EQ(c.code, parameterCode(c.parameter));
+            EXPECT_STREQ(c.id, parameterInfo(c.parameter).name);
+        }
+    }
+}
+
+TEST(PanelLayout, LookupsFindTheirRows) {
+    EXPECT_EQ(findPanelControl(1)->widget, PanelWidget::Button);
+    EXPECT_EQ(findPanelControl(PanelAction::Voices)->parameter, 81);
+    EXPECT_EQ(findPanelControl("mlt4")->parameter, 178);
+    EXPECT_STREQ(findPanelControl(1)->image, "vert_switch.png");
+    EXPECT_EQ(findPanelControl(PanelAction::Keyboard)->keyLowest, 36);
+    EXPECT_EQ(findPanelControl("Master Bypass light")->frame, (PanelRect{947, 342, 34, 34}));
+    EXPECT_EQ(findPanelControl(0), nullptr);
+    EXPECT_EQ(findPanelControl(PanelAction::Parameter), nullptr);
+    EXPECT_NE(findPanelImage("HORZ_KNOB.PNG"), nullptr);
+    EXPECT_EQ(findPanelImage("nothing.png"), nullptr);
+    for (const PanelPopup& p : panelPopups()) EXPECT_NE(findPanelImage(p.image), nullptr) << p.id;
+    for (const SliderLink& l : panelSliderLinks()) {
+        EXPECT_EQ(findPanelControl(l.coarse)->widget, PanelWidget::Slider);
+        EXPECT_EQ(findPanelControl(l.fine)->widget, PanelWidget::Slider);
+    }
+}
+
+} // namespace
+} // namespace moraine::gui
