@@ -213,12 +213,6 @@ void setNodeEntry(Voice& v, NodeId id, const Binding& b) {
     t.slot[id].output = b.output;
 }
 
-bool rampFinished(const ParamRamp& r) {
-    float inc = r.increment;
-    return std::fabs(inc) < kOffThreshold || (inc > 0 && r.current > r.target) ||
-           (inc < 0 && r.current < r.target);
-}
-
 } // namespace
 
 SharedModules::~SharedModules() {
@@ -232,9 +226,9 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
     bool firstBuild = shared.empty();
     if (firstBuild) createSharedModules(shared, sampleRate);
 
-    v.mods.vco1.voice = v.mods.vco2.voice = v.mods.vco3.voice = &v;
-    v.mods.vcf.voice = &v;
-    v.mods.kbdLower.voice = v.mods.kbdUpper.voice = &v;
+    v.mods.vco1.ramps = v.mods.vco2.ramps = v.mods.vco3.ramps = &v;
+    v.mods.vcf.ramps = &v;
+    v.mods.kbdLower.ramps = v.mods.kbdUpper.ramps = &v;
     v.mods.vco1.kind = 1;
     v.mods.vco2.kind = 2;
     v.mods.vco3.kind = 3;
@@ -311,53 +305,6 @@ void setVoiceSampleRate(Voice& v, int sampleRate, bool ownsShared) {
         s.internalClock.setSampleRate(sampleRate);
         s.lfo.setSampleRate(sampleRate);
         s.reverbModule.setSampleRate(sampleRate);
-    }
-}
-
-void setRampTargetAndIncrement(Voice& v, ParamRamp& r, float target, float increment) {
-    // A target that is not finite settles at 0 on the next advance.
-    if (!std::isfinite(target) || !std::isfinite(increment)) {
-        target = 0.0f;
-        increment = 0.0f;
-    }
-    r.target = target;
-    r.increment = increment;
-    if (r.settled) {
-        r.settled = 0;
-        r.nextRamp = v.rampList;
-        v.rampList = &r;
-    }
-}
-
-void setRampTarget(Voice& v, ParamRamp& r, float target) {
-    float increment = (target - r.current) * v.rampRate / float(v.sampleRate);
-    setRampTargetAndIncrement(v, r, target, increment);
-}
-
-void advanceRamps(Voice& v) {
-    ParamRamp** link = &v.rampList;
-    while (ParamRamp* r = *link) {
-        r->current = normalOrZero(r->current + r->increment);
-        r->off = std::fabs(r->current) < kOffThreshold;
-        if (rampFinished(*r)) {
-            r->current = normalOrZero(r->target);
-            r->off = std::fabs(r->current) < kOffThreshold;
-            r->settled = 1;
-            *link = r->nextRamp;
-            r->nextRamp = nullptr;
-        } else {
-            link = &r->nextRamp;
-        }
-    }
-}
-
-void settleRamps(Voice& v) {
-    while (ParamRamp* r = v.rampList) {
-        r->current = normalOrZero(r->target);
-        r->off = std::fabs(r->current) < kOffThreshold;
-        r->settled = 1;
-        v.rampList = r->nextRamp;
-        r->nextRamp = nullptr;
     }
 }
 

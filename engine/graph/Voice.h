@@ -12,6 +12,7 @@
 #include "engine/Oscillator.h"
 #include "engine/Reverb.h"
 #include "engine/graph/ParamRamp.h"
+#include "engine/graph/RampList.h"
 
 namespace moraine {
 
@@ -280,9 +281,8 @@ struct NodeTable {
     }
 };
 
-struct Voice {
-    float rampRate = 44100.0f / 4000.0f;
-    int sampleRate = 44100;
+// The voice is its own ramp list: rampRate, sampleRate and the list head are the list's.
+struct Voice : RampList {
     int vcfInsertActive = 0;
     int vcaInsertActive = 0;
 
@@ -296,7 +296,6 @@ struct Voice {
     int nodeCount = 0;
     int ownNodeCount = 0;
 
-    ParamRamp* rampList = nullptr;
     Link* linkList = nullptr;
     OutputJack* jackList = nullptr;
 
@@ -312,11 +311,6 @@ void buildVoice(Voice& voice, int sampleRate, SharedModules& shared);
 // the shared modules) the new rate.
 void setVoiceSampleRate(Voice& voice, int sampleRate, bool ownsShared);
 
-// Ramps. The increment makes the ramp arrive in sampleRate / rampRate samples.
-void setRampTarget(Voice& voice, ParamRamp& ramp, float target);
-void setRampTargetAndIncrement(Voice& voice, ParamRamp& ramp, float target, float increment);
-void advanceRamps(Voice& voice);
-
 // Pull evaluation of one link: level x source value.
 float evaluateLink(Voice& voice, const Link& link);
 
@@ -324,10 +318,6 @@ float evaluateLink(Voice& voice, const Link& link);
 void stepVoiceModules(Voice& voice);
 // One sample of the voice: ramps, output, reverb send and direct inputs.
 float voiceTick(Voice& voice);
-
-// Jumps every moving ramp of the voice to its target (used when a new instance starts,
-// so that the first notes do not glide from the circuit's build levels).
-void settleRamps(Voice& voice);
 
 // Switches the voice's internal-clock and keyboard-LFO proxies between their
 // free-running outputs and the outputs that follow the host's musical position.
