@@ -37,6 +37,7 @@ void setRampTarget(RampList& list, ParamRamp& r, float target) {
 void advanceRamps(RampList& list) {
     ParamRamp** link = &list.rampList;
     while (ParamRamp* r = *link) {
+        const bool wasOff = r->off;
         r->current = normalOrZero(r->current + r->increment);
         r->off = std::fabs(r->current) < kOffThreshold;
         if (rampFinished(*r)) {
@@ -48,10 +49,12 @@ void advanceRamps(RampList& list) {
         } else {
             link = &r->nextRamp;
         }
+        if (r->off != wasOff) list.offChanged = true;
     }
 }
 
 void settleRamps(RampList& list) {
+    list.offChanged = true;
     while (ParamRamp* r = list.rampList) {
         r->current = normalOrZero(r->target);
         r->off = std::fabs(r->current) < kOffThreshold;

@@ -11,6 +11,9 @@ struct RampList {
     float rampRate = 44100.0f / 4000.0f; // sample rate / 4000, or / 40 during a patch change
     int sampleRate = 44100;
     ParamRamp* rampList = nullptr; // first moving ramp
+    // Set when a moving ramp crossed the off threshold: a link's level switched on or off,
+    // which changes what the voice evaluates.
+    bool offChanged = true;
 };
 
 // Ramps. The increment makes the ramp arrive in sampleRate / rampRate samples.

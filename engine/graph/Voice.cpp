@@ -378,19 +378,27 @@ void stepVoiceModules(Voice& v) {
 
 float voiceTick(Voice& v) {
     advanceRamps(v);
-    const Link& out = *v.nodes[kNodeOutput].signalLinks[0];
-    float voiceOut = evaluateLink(v, out);
+    Schedule& schedule = v.schedule;
+    if (schedule.stale || v.offChanged) compileSchedule(v);
+    float results[4];
+    runSchedule(v, results);
+    const float voiceOut = results[0];
 
     SharedModules::Store& s = *v.shared->store;
-    const Link& send = *v.nodes[kNodeReverb].signalLinks[0];
-    s.reverbModule.addSend(send.source == out.source ? voiceOut : evaluateLink(v, send));
-
-    const ModuleNode* zero = &v.nodes[kNodeZero];
-    const Link& left = *v.nodes[kNodeLeftInput].signalLinks[0];
-    if (left.source != zero) s.leftCell += 0.1f * evaluateLink(v, left);
-    const Link& right = *v.nodes[kNodeRightInput].signalLinks[0];
-    if (right.source != zero) s.rightCell += 0.1f * evaluateLink(v, right);
+    s.reverbModule.addSend(schedule.sendIsOutput ? voiceOut : results[1]);
+    if (schedule.leftPlugged) s.leftCell += 0.1f * results[2];
+    if (schedule.rightPlugged) s.rightCell += 0.1f * results[3];
     return voiceOut;
+}
+
+float renderVoiceSample(Voice& v) {
+    stepVoiceModules(v);
+    return voiceTick(v);
+}
+
+void setLinkNow(Voice& v, LinkId id, float level) {
+    v.link(id).ramp.setNow(level);
+    v.schedule.stale = true;
 }
 
 // ---- cords ----
@@ -511,6 +519,7 @@ bool applyCord(Voice& v, FourCC a, FourCC b) {
 
 bool reconnect(Voice& v, FourCC a, FourCC b) {
     bool applied = applyCord(v, a, b);
+    v.schedule.stale = true;
     // A cord into an oscillator's keyboard input opens that input; without one, an
     // oscillator in its low range keeps the keyboard away.
     struct KeyboardInput {

@@ -13,6 +13,7 @@
 #include "engine/Reverb.h"
 #include "engine/graph/ParamRamp.h"
 #include "engine/graph/RampList.h"
+#include "engine/graph/Schedule.h"
 
 namespace moraine {
 
@@ -293,6 +294,7 @@ struct Voice : RampList {
     SharedModules* shared = nullptr;
 
     NodeTable table;
+    Schedule schedule;
     int nodeCount = 0;
     int ownNodeCount = 0;
 
@@ -314,10 +316,23 @@ void setVoiceSampleRate(Voice& voice, int sampleRate, bool ownsShared);
 // Pull evaluation of one link: level x source value.
 float evaluateLink(Voice& voice, const Link& link);
 
+// The pull evaluation of the voice's output, reverb send and direct inputs, worked out
+// once into a flat list of steps (compileSchedule), and one sample of it (runSchedule:
+// voice output, reverb send, left and right direct input, in that order; the send and
+// the inputs only where the schedule says they are evaluated). voiceTick builds the
+// schedule again whenever routing or a level's on/off state changed.
+void compileSchedule(Voice& voice);
+void runSchedule(Voice& voice, float results[4]);
+
+// Sets a link's level at once, without a glide (switches that must not slide).
+void setLinkNow(Voice& voice, LinkId id, float level);
+
 // The modules that step by themselves, once per sample before the tick.
 void stepVoiceModules(Voice& voice);
 // One sample of the voice: ramps, output, reverb send and direct inputs.
 float voiceTick(Voice& voice);
+// stepVoiceModules, then voiceTick: what the render loop runs for each voice and sample.
+float renderVoiceSample(Voice& voice);
 
 // Switches the voice's internal-clock and keyboard-LFO proxies between their
 // free-running outputs and the outputs that follow the host's musical position.

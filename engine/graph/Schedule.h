@@ -1,0 +1,45 @@
+// A voice's evaluation order, worked out once whenever its routing changes: the pull
+// evaluation (each node computed on first demand from the sums of its links) unrolled
+// into a flat list of steps, so that a sample runs down the list without recursion,
+// marks or look-ups. The steps, their order and the arithmetic are exactly the pull's.
+#pragma once
+
+#include <cstdint>
+
+namespace moraine {
+
+struct ParamRamp;
+
+struct EvalStep {
+    enum Op : std::uint8_t {
+        kRead,       // a generator read afresh: level x output(selector)
+        kReadZero,   // a generator without an output: level x 0
+        kCached,     // a node computed earlier in this sample, or (feedback) in the last
+        kOpen,       // starts computing a node: sums from 0
+        kOpenOutput, // starts computing a generator with control inputs: signal from output()
+        kClose,      // hands the sums to the node's module and delivers level x result
+    };
+    // Where a step's value goes: the control or signal sum of the node being computed,
+    // or one of the voice's four results.
+    enum Into : std::uint8_t { kControl, kSignal, kVoiceOut, kSend, kLeft, kRight };
+
+    Op op;
+    Into into;
+    std::uint8_t node; // the source node's index
+    std::int32_t selector;
+    const ParamRamp* level; // the link's ramp, read when the value is delivered
+};
+
+struct Schedule {
+    // Every link is walked at most once per sample, each walk at most two steps.
+    static constexpr int kCapacity = 160;
+    EvalStep steps[kCapacity];
+    int count = 0;
+    int depth = 0;             // deepest nesting of computed nodes
+    bool sendIsOutput = true;  // the reverb send reads what the output reads
+    bool leftPlugged = false;  // a cord feeds the left direct input
+    bool rightPlugged = false; // and the right
+    bool stale = true;         // routing or an on/off level changed since it was built
+};
+
+} // namespace moraine
