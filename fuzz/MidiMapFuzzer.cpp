@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a ".mmap" file into the default map, then maps every value of
 // every source through every entry: nothing may crash, hang or leave a parameter's range.
 #include "patch/MidiMap.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include <cmath>
 #include <cstdint>

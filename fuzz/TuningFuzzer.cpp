@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(names.size() == 1 && names[0].size() <= kTuningNameLength);
 
     plugin->processReplacing(inputs, outputs, 64);
-    const KeyboardController& kb = plugin->keyboard();
+    const KeyboardController& kb = EngineAccess::keyboard(*plugin);
     for (int k = 0; k < 128; ++k)
         check(std::isfinite(kb.keyFrequency[k]) && kb.keyFrequency[k] > 0.0f &&
               std::isfinite(kb.keyVolts[k]));

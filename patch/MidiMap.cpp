@@ -1,7 +1,7 @@
 #include "patch/MidiMap.h"
 
 #include "platform/Files.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,10 +4,11 @@
 // host-side changes through a per-parameter dirty set that it drains on idle.
 #pragma once
 
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace moraine {
@@ -27,7 +28,6 @@ struct PanelSnapshot {
     int extraVoices = 0;         // voices in use minus one
     float masterVolume = 1.0f;
     std::uint32_t textsSequence = 0; // changes whenever the current texts change
-    std::uint32_t libraryGeneration = 0; // changes when a patch change lands
     bool patchChangeBusy = false;        // a panel-started load has not finished yet
     bool keyHeld[128] = {};              // sounding keys, from MIDI, the host or the panel
 };
@@ -93,8 +93,16 @@ public:
     // patchChangeBusy clears when it has landed. False when there is no such patch.
     virtual bool startPatchLoad(int source) = 0;
     // Finishes what the audio thread handed back (program changes, texts, host automation
-    // for cords a patch plugged). The editor calls it on every idle.
+    // for cords a patch plugged) and completes a started load. The editor calls it on every
+    // idle, holding controlLock().
     virtual void serviceControlSide() = 0;
+    // After any edit of the library tree (patch manager, save as, new group ...): programs
+    // and the selection are prepared again for MIDI program changes.
+    virtual void libraryChanged() = 0;
+    // The control side's lock: the library tree, the MIDI map, the texts and patch changes
+    // belong to whoever holds it. The editor holds it through each idle; host calls take it
+    // too, so they wait for an idle to finish (never the audio thread, which takes no lock).
+    virtual std::unique_lock<std::recursive_mutex> controlLock() = 0;
     virtual MidiMap& midiMap() = 0;
     virtual void publishMidiMap() = 0;
     virtual MidiMapFiles& midiMapFiles() = 0;

@@ -7,7 +7,7 @@
 #include "patch/PatchRecord.h"
 #include "platform/DataFolder.h"
 #include "platform/Messages.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 #include "tools/host/VstHost.h"
 #include "tools/render/MidiFile.h"
 

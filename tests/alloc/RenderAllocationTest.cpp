@@ -212,7 +212,9 @@ TEST(RenderAllocation, ProgramChangesApplyPatchesWithoutAllocating) {
     }
     counting = false;
     EXPECT_EQ(allocations.load(), 0);
-    // The last block chose group 1, then its program 1.
+    // The last block chose group 1, then its program 1; the control side follows on its
+    // next call.
+    plugin->serviceControlSide();
     EXPECT_EQ(plugin->library().currentGroup, 1);
     EXPECT_EQ(plugin->currentTexts().name, "Warm Pad");
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);

@@ -1,6 +1,6 @@
 // The MIDI map in memory, the mapping of MIDI values to engine values, and map files.
 #include "patch/MidiMap.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 #include "support/TempDataFolder.h"
 
 #include <gtest/gtest.h>

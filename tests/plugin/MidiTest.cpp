@@ -445,15 +445,15 @@ TEST(MidiInProcess, VelocityGlidesInFortySamplesAndTheRateComesBack) {
     // 40 samples after frame 10 the voices are there.
     int voice60 = -1;
     for (int v = 0; v < 3; ++v)
-        if (p.keyboard().voiceKey[v] == 60) voice60 = v;
+        if (EngineAccess::keyboard(p).voiceKey[v] == 60) voice60 = v;
     ASSERT_GE(voice60, 0);
-    EXPECT_NEAR(p.voice(voice60).mods.kbdLower.bendRamp.current, 2.0f, 1e-5f);
+    EXPECT_NEAR(EngineAccess::voice(p, voice60).mods.kbdLower.bendRamp.current, 2.0f, 1e-5f);
     for (int v = 0; v < kMaxVoices; ++v)
-        EXPECT_NEAR(p.voice(v).rampRate, 48000.0f / 4000.0f, 1e-3f) << v;
+        EXPECT_NEAR(EngineAccess::voice(p, v).rampRate, 48000.0f / 4000.0f, 1e-3f) << v;
     // The third voice, never played, keeps the parameter's value.
     for (int v = 0; v < 3; ++v) {
-        if (p.keyboard().voiceKey[v] < 0) {
-            EXPECT_EQ(p.voice(v).mods.kbdLower.bendRamp.target, 0.0f);
+        if (EngineAccess::keyboard(p).voiceKey[v] < 0) {
+            EXPECT_EQ(EngineAccess::voice(p, v).mods.kbdLower.bendRamp.target, 0.0f);
         }
     }
     EXPECT_EQ(p.engineValue(71), 0.0f);
@@ -478,7 +478,7 @@ TEST(MidiInProcess, ThePositionBecomesTheSynchronisedOutputs) {
           Case{7.1, 10, 10}, Case{1e7 + 0.75, 0, 0}, Case{1e7 + 0.25, 10, 10}, Case{-0.25, 0, 0}}) {
         FakeHost::time.ppqPos = c.ppq;
         live.render();
-        SharedModules::Store& s = *p.shared().store;
+        SharedModules::Store& s = *EngineAccess::shared(p).store;
         EXPECT_EQ(s.internalClock.syncedOutput(0), c.clock) << c.ppq;
         EXPECT_EQ(s.lfo.syncedOutput(kLfoSquare), c.square) << c.ppq;
         EXPECT_GE(s.lfo.syncPhase, 0.0f);
@@ -489,19 +489,19 @@ TEST(MidiInProcess, ThePositionBecomesTheSynchronisedOutputs) {
     live.render();
     FakeHost::time.ppqPos = NAN;
     live.render();
-    EXPECT_EQ(p.shared().store->internalClock.syncedOutput(0), 10.0f);
+    EXPECT_EQ(EngineAccess::shared(p).store->internalClock.syncedOutput(0), 10.0f);
     FakeHost::time.ppqPos = 0.5;
     FakeHost::time.flags = 0;
     live.render();
-    EXPECT_EQ(p.shared().store->internalClock.syncedOutput(0), 10.0f);
+    EXPECT_EQ(EngineAccess::shared(p).store->internalClock.syncedOutput(0), 10.0f);
     // Pulses set in their own units arrive as whole numbers: 26 pulses, not 25.
     FakeHost::time.flags = kVstPpqPosValid;
     p.setFromEngineValue(83, 26.0f);
     p.setFromEngineValue(85, 26.0f);
     FakeHost::time.ppqPos = 0.53; // 0.489 of a period at 26 pulses, 0.509 at 25
     live.render();
-    EXPECT_EQ(p.shared().store->internalClock.syncedOutput(0), 10.0f);
-    EXPECT_EQ(p.shared().store->lfo.syncedOutput(kLfoSquare), 10.0f);
+    EXPECT_EQ(EngineAccess::shared(p).store->internalClock.syncedOutput(0), 10.0f);
+    EXPECT_EQ(EngineAccess::shared(p).store->lfo.syncedOutput(kLfoSquare), 10.0f);
     FakeHost::ppqValid = false;
     FakeHost::time = VstTimeInfo{};
 }

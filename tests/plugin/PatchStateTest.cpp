@@ -6,7 +6,7 @@
 #include "patch/PatchLibrary.h"
 #include "patch/PatchManager.h"
 #include "platform/Resources.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 #include "support/TempDataFolder.h"
 #include "tools/host/VstHost.h"
 
@@ -286,7 +286,7 @@ TEST(PatchApply, HeldNotesPlayOnAfterAPatchChange) {
     p.setChunk(text.data(), int(text.size()), false);
     live.render();
     EXPECT_TRUE(p.noteHeld(64));
-    EXPECT_EQ(p.keyboard().voiceKey[p.keyboard().lastVoice], 64);
+    EXPECT_EQ(EngineAccess::keyboard(p).voiceKey[EngineAccess::keyboard(p).lastVoice], 64);
 }
 
 TEST(PatchApply, CaptureThenApplyOnAnotherInstanceGivesTheSameValues) {
@@ -319,6 +319,7 @@ TEST(PatchLibraryInPlugin, TheFirstPatchPlaysAtStartAndProgramChangePicksByNumbe
 
     live.midi(0, 0xC0, 9, 0);
     live.render();
+    p.serviceControlSide(); // the control side follows on its next call
     EXPECT_FLOAT_EQ(p.engineValue(23), 0.5f);
     EXPECT_EQ(p.currentTexts().name, "One");
 
@@ -326,6 +327,7 @@ TEST(PatchLibraryInPlugin, TheFirstPatchPlaysAtStartAndProgramChangePicksByNumbe
     p.setEngineValue(23, 0.9f);
     live.midi(0, 0xC0, 100, 0);
     live.render();
+    p.serviceControlSide();
     EXPECT_FLOAT_EQ(p.engineValue(23), 0.5f);
 
     // After a chunk the program change goes back to the library.
@@ -334,6 +336,7 @@ TEST(PatchLibraryInPlugin, TheFirstPatchPlaysAtStartAndProgramChangePicksByNumbe
     EXPECT_EQ(p.library().currentSource, kSourceSession);
     live.midi(0, 0xC0, 4, 0);
     live.render();
+    p.serviceControlSide();
     EXPECT_FLOAT_EQ(p.engineValue(23), 0.25f);
     EXPECT_EQ(p.library().currentSource, kSourceLibrary);
 }
@@ -350,11 +353,13 @@ TEST(PatchLibraryInPlugin, BankSelectPicksAGroupWithoutLoading) {
     Moraine_VST& p = *live.plugin;
     live.midi(0, 0xB0, 0, 1);
     live.render();
+    p.serviceControlSide();
     EXPECT_EQ(p.library().currentGroup, 1);
     EXPECT_FLOAT_EQ(p.engineValue(23), 0.25f);
     live.midi(0, 0xB0, 0, 7); // beyond the groups: nothing changes
     live.midi(1, 0xC0, 0, 0);
     live.render();
+    p.serviceControlSide();
     EXPECT_EQ(p.library().currentGroup, 1);
     EXPECT_FLOAT_EQ(p.engineValue(23), 0.625f);
     EXPECT_EQ(p.currentTexts().name, "Far");

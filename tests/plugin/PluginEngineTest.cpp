@@ -27,7 +27,7 @@ TEST(PluginParameters, HostValuesBecomeEngineValuesInEveryVoice) {
     EXPECT_NEAR(p.getParameter(33), 0.5f, 1e-6f);
     live.render();
     for (int v = 0; v < kMaxVoices; ++v)
-        EXPECT_NEAR(p.voice(v).mods.adsr.attackTime, 50.0015f, 1e-3f);
+        EXPECT_NEAR(EngineAccess::voice(p, v).mods.adsr.attackTime, 50.0015f, 1e-3f);
 
     p.setParameter(81, 1.0f);
     live.render();
@@ -40,8 +40,8 @@ TEST(PluginParameters, HostValuesBecomeEngineValuesInEveryVoice) {
     p.setParameter(8, 0.0f);
     p.setParameter(42, 1.0f);
     live.render();
-    EXPECT_FLOAT_EQ(p.voice(3).link(kLinkVco1Adsr).ramp.target, 0.0f);
-    EXPECT_FLOAT_EQ(p.voice(3).link(kLinkVcaRing).ramp.target, -1.0f);
+    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 3).link(kLinkVco1Adsr).ramp.target, 0.0f);
+    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 3).link(kLinkVcaRing).ramp.target, -1.0f);
 }
 
 TEST(PluginParameters, AJackParameterPlugsACordInAllNineVoices) {
@@ -51,20 +51,20 @@ TEST(PluginParameters, AJackParameterPlugsACordInAllNineVoices) {
     EXPECT_FLOAT_EQ(p.getParameter(107), 0.058f);
     live.render();
     for (int v = 0; v < kMaxVoices; ++v) {
-        const Link& l = p.voice(v).link(kLinkVcfVco1);
-        EXPECT_EQ(l.source, &p.voice(v).node(kNodeVco1));
+        const Link& l = EngineAccess::voice(p, v).link(kLinkVcfVco1);
+        EXPECT_EQ(l.source, &EngineAccess::voice(p, v).node(kNodeVco1));
         EXPECT_EQ(l.selector, 2);
     }
     p.setParameter(107, 0.057f);
     live.render();
-    EXPECT_EQ(p.voice(8).link(kLinkVcfVco1).selector, 4);
+    EXPECT_EQ(EngineAccess::voice(p, 8).link(kLinkVcfVco1).selector, 4);
     EXPECT_FLOAT_EQ(p.getParameter(107), 0.057f);
 
     // A cord to the jack itself is no cord.
     p.setParameter(107, 0.058f);
     p.setParameter(107, 0.018f);
     live.render();
-    EXPECT_EQ(p.voice(0).link(kLinkVcfVco1).selector, 4);
+    EXPECT_EQ(EngineAccess::voice(p, 0).link(kLinkVcfVco1).selector, 4);
 }
 
 TEST(PluginParameters, BadValuesAreRefusedOrClamped) {
@@ -110,9 +110,9 @@ TEST(PluginParameters, AFloodOfChangesEndsInTheLastValues) {
     p.setParameter(33, 0.25f);
     p.setParameter(107, 0.058f);
     live.render();
-    EXPECT_NEAR(p.voice(5).mods.adsr.attackTime, 0.003f + 99.997f * 0.25f, 1e-3f);
-    EXPECT_EQ(p.voice(5).link(kLinkVcfVco1).selector, 2);
-    EXPECT_NEAR(p.voice(0).mods.vcf.resonance, float(199 % 7) / 7.0f, 1e-6f);
+    EXPECT_NEAR(EngineAccess::voice(p, 5).mods.adsr.attackTime, 0.003f + 99.997f * 0.25f, 1e-3f);
+    EXPECT_EQ(EngineAccess::voice(p, 5).link(kLinkVcfVco1).selector, 2);
+    EXPECT_NEAR(EngineAccess::voice(p, 0).mods.vcf.resonance, float(199 % 7) / 7.0f, 1e-6f);
 }
 
 TEST(PluginOutput, BypassSilencesBothOutputsAndTheMeters) {
@@ -209,7 +209,7 @@ TEST(PatchChange, FadesOutInNineBlocksAndBackInWithoutNegativeGain) {
     EXPECT_EQ(gains[8], 0.0f);
     for (float g : gains) EXPECT_GE(g, 0.0f);
     // While faded out the new patch's ramps run at the fast rate.
-    EXPECT_FLOAT_EQ(p.voice(0).rampRate, 44100.0f / 40.0f);
+    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 0).rampRate, 44100.0f / 40.0f);
 
     int blocks = 0;
     while (p.fadeGain() < 1.0f && blocks < 100) {
@@ -217,8 +217,8 @@ TEST(PatchChange, FadesOutInNineBlocksAndBackInWithoutNegativeGain) {
         ++blocks;
     }
     EXPECT_EQ(blocks, 9);
-    EXPECT_FLOAT_EQ(p.voice(0).rampRate, 44100.0f / 4000.0f);
-    EXPECT_NEAR(p.voice(2).mods.adsr.attackTime, 2.0f, 1e-4f);
+    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 0).rampRate, 44100.0f / 4000.0f);
+    EXPECT_NEAR(EngineAccess::voice(p, 2).mods.adsr.attackTime, 2.0f, 1e-4f);
 }
 
 TEST(PatchChange, WithoutAnAudioThreadTheChangeStillLands) {
@@ -229,7 +229,7 @@ TEST(PatchChange, WithoutAnAudioThreadTheChangeStillLands) {
     EXPECT_TRUE(patch.applied);
     EXPECT_FALSE(p.patchPending());
     live.render();
-    EXPECT_NEAR(p.voice(0).mods.adsr.attackTime, 2.0f, 1e-4f);
+    EXPECT_NEAR(EngineAccess::voice(p, 0).mods.adsr.attackTime, 2.0f, 1e-4f);
 }
 
 TEST(PatchChange, HeldNotesAreReleasedAndPlayedAgain) {
@@ -242,7 +242,7 @@ TEST(PatchChange, HeldNotesAreReleasedAndPlayedAgain) {
     p.beginPatchChange(&patch, false);
     live.render();
     EXPECT_TRUE(p.noteHeld(60));
-    EXPECT_EQ(p.keyboard().velocity[0][60], 90);
+    EXPECT_EQ(EngineAccess::keyboard(p).velocity[0][60], 90);
 }
 
 TEST(Notes, ANoteAtFrameKStartsAtSampleK) {
@@ -282,7 +282,7 @@ TEST(Notes, VelocityZeroIsANoteOffAndSuspendReleasesEverything) {
     EXPECT_TRUE(p.noteHeld(40));
     p.suspend();
     for (int k = 0; k < 128; ++k) EXPECT_FALSE(p.noteHeld(k)) << k;
-    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(p.voice(v).mods.kbdGate.keyHeld, 0) << v;
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(EngineAccess::voice(p, v).mods.kbdGate.keyHeld, 0) << v;
 }
 
 TEST(Notes, MidiActivityHoldsForTwentyBlocks) {
@@ -311,12 +311,12 @@ TEST(SampleRates, EveryRateFromEightToThreeHundredEightyFourKilohertzRenders) {
         live.midi(3, 0x80, 60, 0);
         live.render();
         EXPECT_TRUE(allFinite(live.left)) << rate;
-        EXPECT_EQ(p.voice(4).sampleRate, int(rate));
+        EXPECT_EQ(EngineAccess::voice(p, 4).sampleRate, int(rate));
     }
     // Rates no host can mean are refused.
     for (float bad : {0.0f, -44100.0f, std::nanf(""), INFINITY, 1e9f}) {
         p.setSampleRate(bad);
-        EXPECT_EQ(p.voice(0).sampleRate, 384000) << bad;
+        EXPECT_EQ(EngineAccess::voice(p, 0).sampleRate, 384000) << bad;
     }
 }
 
@@ -384,21 +384,21 @@ TEST(PanelButtons, EnvelopeAndPortamentoTriggersReachTheFirstVoice) {
     Moraine_VST& p = *live.plugin;
     p.envelopeTrigger(true);
     live.render();
-    EXPECT_EQ(p.voice(0).mods.adsr.phase, 0);
-    EXPECT_EQ(p.voice(0).mods.ar.phase, 0);
-    EXPECT_EQ(p.voice(1).mods.adsr.phase, 2);
+    EXPECT_EQ(EngineAccess::voice(p, 0).mods.adsr.phase, 0);
+    EXPECT_EQ(EngineAccess::voice(p, 0).mods.ar.phase, 0);
+    EXPECT_EQ(EngineAccess::voice(p, 1).mods.adsr.phase, 2);
     p.envelopeTrigger(false);
     live.render();
-    EXPECT_NE(p.voice(0).mods.adsr.phase, 0);
+    EXPECT_NE(EngineAccess::voice(p, 0).mods.adsr.phase, 0);
 
     p.setParameter(69, 1.0f); // glide off
     live.render();
     p.portamentoTrigger(true);
     live.render();
-    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(p.voice(v).mods.kbdUpper.portamentoOn, 1);
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(EngineAccess::voice(p, v).mods.kbdUpper.portamentoOn, 1);
     p.portamentoTrigger(false);
     live.render();
-    EXPECT_EQ(p.voice(8).mods.kbdLower.portamentoOn, 0);
+    EXPECT_EQ(EngineAccess::voice(p, 8).mods.kbdLower.portamentoOn, 0);
 }
 
 TEST(KeyboardParameters, OctaveShiftsOnlyAtTheEndsOfItsRange) {
@@ -408,8 +408,8 @@ TEST(KeyboardParameters, OctaveShiftsOnlyAtTheEndsOfItsRange) {
          {std::pair{0.75f, 0.0f}, {0.975f, 2.0f}, {0.0f, -2.0f}, {0.5f, 0.0f}}) {
         p.setParameter(64, host); // -2 .. 2: 0.75 is +1, 0.975 is +1.9
         live.render();
-        EXPECT_EQ(p.voice(4).mods.kbdLower.octaveOffset, offset) << host;
-        EXPECT_EQ(p.voice(4).mods.kbdUpper.octaveOffset, offset) << host;
+        EXPECT_EQ(EngineAccess::voice(p, 4).mods.kbdLower.octaveOffset, offset) << host;
+        EXPECT_EQ(EngineAccess::voice(p, 4).mods.kbdUpper.octaveOffset, offset) << host;
     }
 }
 
@@ -438,7 +438,7 @@ TEST(EnvelopeGateRouting, TheLfoRepeatsOnlyWhileTheKeyboardGates) {
         live.render();
         p.setParameter(63, c.repeat);
         live.render();
-        const Voice& v = p.voice(0);
+        const Voice& v = EngineAccess::voice(p, 0);
         SCOPED_TRACE(::testing::Message() << c.gateSource << " " << c.repeat << " " << c.keyHeld);
         EXPECT_EQ(v.links[kLinkEnvGateLfo].ramp.current, c.lfoOn ? 1.0f : 0.0f);
         EXPECT_EQ(v.links[kLinkEnvGateKbd].ramp.current, c.gateSource > 0.5f ? 1.0f : 0.0f);
@@ -453,7 +453,7 @@ TEST(PanSteps, SmallMovesStillMoveTheGains) {
         p.setParameter(45, pos);
         live.render();
     }
-    const PanControl& pan = p.shared().store->panControl;
+    const PanControl& pan = EngineAccess::shared(p).store->panControl;
     EXPECT_NEAR(pan.leftGain, std::cos((pan.positionRamp.current - 0.5) * 3.1415927), 1e-6);
     EXPECT_LT(pan.leftGain, 0.62f);
 }

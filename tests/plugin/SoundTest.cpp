@@ -1,6 +1,6 @@
 // Notes through the built plug-in, measured on the rendered audio.
 #include "engine/graph/JackTable.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 #include "support/Spectrum.h"
 #include "tools/host/VstHost.h"
 

@@ -1,7 +1,7 @@
 // Tunings through the instrument: bulk dumps and ".tun" files in the data folder, the key
 // tables the audio thread plays from, and the pitch a retuned key sounds at.
 #include "patch/TuningFile.h"
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 #include "support/Spectrum.h"
 #include "support/TempDataFolder.h"
 
@@ -65,7 +65,7 @@ struct Tables {
 Tables played(LivePlugin& live) {
     live.render(64);
     Tables t;
-    KeyboardController& kb = live.plugin->keyboard();
+    KeyboardController& kb = EngineAccess::keyboard(*live.plugin);
     std::copy(std::begin(kb.keyFrequency), std::end(kb.keyFrequency), t.frequency.begin());
     std::copy(std::begin(kb.keyVolts), std::end(kb.keyVolts), t.volts.begin());
     return t;

@@ -1,9 +1,10 @@
 // The parameter table and its parallel tables, the host/engine conversions and the
 // panel's value texts. Everything here is constant data or pure functions of it.
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include "engine/graph/JackTable.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -519,6 +520,35 @@ float engineToHost(int index, float engine) {
     // A range without width cannot be normalised; the value passes through as it is.
     if (p.maximum == p.minimum) return engine;
     return (engine - p.minimum) / (p.maximum - p.minimum);
+}
+
+int jackFromValue(float v) {
+    if (!(v > 0.0f)) return 0;
+    // Host values carry the jack number / 1000; rounding keeps 0.057 on jack 57.
+    const long j = std::lround(double(v));
+    return j >= 1 && j <= kJackCount ? int(j) : 0;
+}
+
+float storedEngineValue(int index, float v) {
+    if (!validIndex(index)) return 0.0f;
+    const ParameterInfo& p = kParams[index];
+    if (!std::isfinite(v)) return p.defaultValue;
+    if (index >= kFirstJackParam) return float(jackFromValue(v));
+    return p.maximum > p.minimum ? std::clamp(v, p.minimum, p.maximum) : v;
+}
+
+int storedInteger(int index, float v) {
+    switch (index) {
+    case kParamPortamentoSwitch: // glides below 0.5
+        return v >= 0.5f ? 1 : 0;
+    case kParamIntervalLatch: // latches at any value but 0
+        return v != 0.0f ? 1 : 0;
+    case kParamVoices:
+        return int(v);
+    default:
+        // Every other integer-stored parameter is a switch that is on above 0.5.
+        return v > 0.5f ? 1 : 0;
+    }
 }
 
 std::string valueText(int index, float v, const float* values) {

@@ -1,4 +1,4 @@
-#include "plugin/ParameterTable.h"
+#include "patch/ParameterTable.h"
 
 #include "engine/graph/JackTable.h"
 
