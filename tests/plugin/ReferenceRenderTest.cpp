@@ -10,8 +10,8 @@
 // MORAINE_WRITE_REFERENCES=FILE writes the digests of this build to FILE instead of
 // comparing; MORAINE_REFERENCE_PLUGIN=PATH renders another build of the plug-in.
 #include "engine/graph/JackTable.h"
+#include "patch/ParameterTable.h"
 #include "platform/Resources.h"
-#include "plugin/ParameterTable.h"
 #include "support/TempDataFolder.h"
 #include "tools/host/VstHost.h"
 
