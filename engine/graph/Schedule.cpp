@@ -14,9 +14,19 @@ struct Compiler {
     bool visiting[kNodeCount] = {};
     bool evaluated[kNodeCount] = {};
     int depth = 0;
+    bool noiseRead = false;
 
     void emit(EvalStep::Op op, EvalStep::Into into, int node, const Link& l) {
         s.steps[s.count++] = {op, into, std::uint8_t(node), l.selector, &l.ramp};
+        if (node == kNodeAudioIn1 || node == kNodeAudioIn2 || node == kNodeReverb ||
+            node == kNodeClock)
+            s.readsOutside = true;
+        // The noise draws when first read in a sample, the filter when it is computed.
+        if ((op == EvalStep::kRead && node == kNodeNoise && !noiseRead) ||
+            (op == EvalStep::kClose && node == kNodeVcf))
+            s.restDraws[s.restDrawCount++] =
+                node == kNodeNoise ? RestDraw::kNoise : RestDraw::kFilterDither;
+        if (node == kNodeNoise) noiseRead = true;
     }
 
     // What the pull does for one link, recorded instead of done.
@@ -55,6 +65,8 @@ void compileSchedule(Voice& v) {
     Schedule& s = v.schedule;
     s.count = 0;
     s.depth = 0;
+    s.readsOutside = false;
+    s.restDrawCount = 0;
     Compiler c{v, s};
     const Link& out = *v.nodes[kNodeOutput].signalLinks[0];
     c.walk(out, EvalStep::kVoiceOut);

@@ -30,6 +30,11 @@ struct EvalStep {
     const ParamRamp* level; // the link's ramp, read when the value is delivered
 };
 
+// What a resting voice still does each sample, in the order its evaluation would: the
+// draws it takes from the shared random sequence, so that the voices still sounding get
+// the same noise and dither as if it ran.
+enum class RestDraw : std::uint8_t { kNoise, kFilterDither };
+
 struct Schedule {
     // Every link is walked at most once per sample, each walk at most two steps.
     static constexpr int kCapacity = 160;
@@ -40,6 +45,11 @@ struct Schedule {
     bool leftPlugged = false;  // a cord feeds the left direct input
     bool rightPlugged = false; // and the right
     bool stale = true;         // routing or an on/off level changed since it was built
+    // Reads something that can start to sound with no change in this voice: the host's
+    // audio input, the reverb or the internal clock. Such a voice never rests.
+    bool readsOutside = false;
+    RestDraw restDraws[2];
+    int restDrawCount = 0;
 };
 
 } // namespace moraine

@@ -1,8 +1,10 @@
 #include "engine/graph/Voice.h"
 
+#include "engine/Random.h"
 #include "engine/graph/CircuitTables.h"
 #include "engine/graph/JackTable.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace moraine {
@@ -224,7 +226,10 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
     v.rampRate = float(sampleRate) / 4000.0f;
     v.shared = &shared;
     bool firstBuild = shared.empty();
-    if (firstBuild) createSharedModules(shared, sampleRate);
+    if (firstBuild) {
+        createSharedModules(shared, sampleRate);
+        shared.store->rampOwner = &v;
+    }
 
     v.mods.vco1.ramps = v.mods.vco2.ramps = v.mods.vco3.ramps = &v;
     v.mods.vcf.ramps = &v;
@@ -376,6 +381,48 @@ void stepVoiceModules(Voice& v) {
     m.kbdTrigger.tick();
 }
 
+namespace {
+
+constexpr float kQuietVolts = 1e-5f; // -120 dBFS at the output's 0.1 per volt
+constexpr int kQuietSeconds = 2;
+
+// An envelope that does not move by itself: at rest, or an AR that has reached the top
+// of its attack and waits for a gate that may never close (its output unused).
+bool still(const EnvelopeGen& e) {
+    return e.segment == EnvelopeGen::Idle ||
+           (e.segment == EnvelopeGen::ArAttack && e.level >= 9.0f);
+}
+
+// Nothing that concerns this voice is moving or about to: what keeps a resting voice
+// asleep, checked every sample it rests.
+bool undisturbed(const Voice& v) {
+    const VoiceModules& m = v.mods;
+    return !v.rampList && !v.shared->store->rampOwner->rampList && !v.schedule.stale &&
+           !v.offChanged && !m.kbdGate.keyHeld && m.kbdTrigger.pending == 0.0f && still(m.adsr) &&
+           still(m.ar);
+}
+
+// What else a voice needs before it may start to rest.
+bool mayRest(const Voice& v) {
+    const VoiceModules& m = v.mods;
+    return v.restAllowed && undisturbed(v) && !v.schedule.readsOutside &&
+           m.kbdGate.externalGate == 0.0f && m.kbdTrigger.out == 0.0f &&
+           v.links[kLinkEnvGateClock].ramp.off && v.links[kLinkEnvGateLfo].ramp.off &&
+           v.links[kLinkKbdGateExt].ramp.off;
+}
+
+void restSample(Voice& v) {
+    const Schedule& schedule = v.schedule;
+    for (int i = 0; i < schedule.restDrawCount; ++i) {
+        if (schedule.restDraws[i] == RestDraw::kNoise)
+            (void)v.shared->store->noiseGen.output(0);
+        else
+            (void)sharedRand();
+    }
+}
+
+} // namespace
+
 float voiceTick(Voice& v) {
     advanceRamps(v);
     Schedule& schedule = v.schedule;
@@ -385,13 +432,40 @@ float voiceTick(Voice& v) {
     const float voiceOut = results[0];
 
     SharedModules::Store& s = *v.shared->store;
-    s.reverbModule.addSend(schedule.sendIsOutput ? voiceOut : results[1]);
-    if (schedule.leftPlugged) s.leftCell += 0.1f * results[2];
-    if (schedule.rightPlugged) s.rightCell += 0.1f * results[3];
+    float loudest = std::fabs(voiceOut);
+    if (schedule.sendIsOutput) {
+        s.reverbModule.addSend(voiceOut);
+    } else {
+        s.reverbModule.addSend(results[1]);
+        loudest = std::max(loudest, std::fabs(results[1]));
+    }
+    if (schedule.leftPlugged) {
+        s.leftCell += 0.1f * results[2];
+        loudest = std::max(loudest, std::fabs(results[2]));
+    }
+    if (schedule.rightPlugged) {
+        s.rightCell += 0.1f * results[3];
+        loudest = std::max(loudest, std::fabs(results[3]));
+    }
+    // Quiet for long enough: asked whether it may rest, and asked again 256 samples on.
+    if (!(loudest < kQuietVolts)) {
+        v.quietSamples = 0;
+    } else if (++v.quietSamples >= kQuietSeconds * v.sampleRate) {
+        v.resting = mayRest(v);
+        v.quietSamples -= 256;
+    }
     return voiceOut;
 }
 
 float renderVoiceSample(Voice& v) {
+    if (v.resting) {
+        if (undisturbed(v)) {
+            restSample(v);
+            return 0.0f;
+        }
+        v.resting = false;
+        v.quietSamples = 0;
+    }
     stepVoiceModules(v);
     return voiceTick(v);
 }

@@ -220,6 +220,8 @@ struct SharedModules {
         ConstantCell plusCell{10.0f}, minusCell{-10.0f}, zeroCell{0.0f};
         float leftCell = 0.0f, rightCell = 0.0f; // direct inputs, summed per sample
         ModuleNode nodes[12];
+        // The list the shared modules' ramps move in: the first voice's.
+        RampList* rampOwner = nullptr;
     };
     Store* store = nullptr;
 
@@ -301,6 +303,17 @@ struct Voice : RampList {
     Link* linkList = nullptr;
     OutputJack* jackList = nullptr;
 
+    // Resting: a voice that has stayed below -120 dBFS (at the output's 0.1 per volt) for
+    // two seconds, with its envelopes at rest, no key, trigger or clock-driven gate, no
+    // glide in progress and nothing from outside the voice (audio input, reverb, clock) in
+    // its evaluation, stops computing until any of that changes. It keeps every module's
+    // state as it was (oscillator phases, filter and lag states, held samples) and still
+    // takes its draws from the shared random sequence, so the other voices' noise and
+    // dither stay as they were.
+    bool restAllowed = true;
+    bool resting = false;
+    int quietSamples = 0;
+
     Link& link(LinkId id) { return links[id]; }
     ModuleNode& node(NodeId id) { return nodes[id]; }
 };
@@ -332,6 +345,8 @@ void stepVoiceModules(Voice& voice);
 // One sample of the voice: ramps, output, reverb send and direct inputs.
 float voiceTick(Voice& voice);
 // stepVoiceModules, then voiceTick: what the render loop runs for each voice and sample.
+// A resting voice gives 0 at the cost of its random draws, and wakes (running this
+// sample) as soon as a key, trigger, envelope, glide or routing change concerns it.
 float renderVoiceSample(Voice& voice);
 
 // Switches the voice's internal-clock and keyboard-LFO proxies between their
