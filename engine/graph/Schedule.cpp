@@ -16,8 +16,16 @@ struct Compiler {
     int depth = 0;
     bool noiseRead = false;
 
-    void emit(EvalStep::Op op, EvalStep::Into into, int node, const Link& l) {
-        s.steps[s.count++] = {op, into, std::uint8_t(node), l.selector, &l.ramp};
+    // Where a value delivered at the present nesting goes.
+    int sumFor(EvalStep::Into into) const {
+        if (into >= EvalStep::kVoiceOut) return into - EvalStep::kVoiceOut;
+        return EvalStep::kFirstSum + 2 * (depth - 1) + into;
+    }
+
+    void emit(EvalStep::Op op, EvalStep::Into into, int node, const Link& l, int frame = 0) {
+        s.steps[s.count++] = {
+            op,     std::uint8_t(node), std::uint8_t(sumFor(into)), std::uint8_t(frame), l.selector,
+            &l.ramp};
         if (node == kNodeAudioIn1 || node == kNodeAudioIn2 || node == kNodeReverb ||
             node == kNodeClock)
             s.readsOutside = true;
@@ -45,7 +53,8 @@ struct Compiler {
             return;
         }
         visiting[n] = true;
-        emit(slot.output ? EvalStep::kOpenOutput : EvalStep::kOpen, into, n, l);
+        const int frame = EvalStep::kFirstSum + 2 * depth;
+        emit(slot.output ? EvalStep::kOpenOutput : EvalStep::kOpen, into, n, l, frame);
         if (++depth > s.depth) s.depth = depth;
         const ModuleNode& node = v.nodes[n];
         for (int i = 0; i < node.controlCount; ++i)
@@ -54,7 +63,7 @@ struct Compiler {
             if (!node.signalLinks[i]->ramp.off) walk(*node.signalLinks[i], EvalStep::kSignal);
         --depth;
         visiting[n] = false;
-        emit(EvalStep::kClose, into, n, l);
+        emit(EvalStep::kClose, into, n, l, frame);
         evaluated[n] = true;
     }
 };
@@ -85,67 +94,58 @@ void compileSchedule(Voice& v) {
 }
 
 void runSchedule(Voice& v, float results[4]) {
-    struct Sums {
-        float control, signal;
-    };
-    // One level per node being computed, plus the results' own.
-    Sums stack[kNodeCount + 1];
-    int top = 0;
+    // The results start at -0, which adds to any value without changing a bit of it; a
+    // node's sums are set when it is opened.
+    float sums[EvalStep::kFirstSum + 2 * kNodeCount];
+    for (int i = 0; i < EvalStep::kFirstSum; ++i) sums[i] = -0.0f;
     NodeSlot* const slots = v.table.slot;
     const unsigned stamp = v.table.stamp;
-    auto deliver = [&](EvalStep::Into into, float value) {
-        if (into == EvalStep::kControl)
-            stack[top].control += value;
-        else if (into == EvalStep::kSignal)
-            stack[top].signal += value;
-        else
-            results[into - EvalStep::kVoiceOut] = value;
-    };
     const EvalStep* step = v.schedule.steps;
     const EvalStep* const end = step + v.schedule.count;
     for (; step != end; ++step) {
         NodeSlot& n = slots[step->node];
         switch (step->op) {
         case EvalStep::kRead:
-            deliver(step->into,
-                    step->level->current * normalOrZero(n.output(n.module, step->selector)));
+            sums[step->sum] +=
+                step->level->current * normalOrZero(n.output(n.module, step->selector));
             break;
         case EvalStep::kReadZero:
-            deliver(step->into, step->level->current * 0.0f);
+            sums[step->sum] += step->level->current * 0.0f;
             break;
         case EvalStep::kCached:
-            deliver(step->into, n.cached * step->level->current);
+            sums[step->sum] += n.cached * step->level->current;
             break;
         case EvalStep::kOpen:
-            ++top;
-            stack[top] = {0.0f, 0.0f};
+            sums[step->frame] = 0.0f;
+            sums[step->frame + 1] = 0.0f;
             break;
         case EvalStep::kOpenOutput: {
             const float value = n.output(n.module, step->selector);
-            ++top;
-            stack[top] = {0.0f, value};
+            sums[step->frame] = 0.0f;
+            sums[step->frame + 1] = value;
             break;
         }
         case EvalStep::kClose: {
-            const Sums sums = stack[top--];
-            if (std::fabs(sums.control - n.lastControl) > kOffThreshold) {
-                if (SetControlFn set = n.setControl) set(n.module, sums.control);
-                n.lastControl = sums.control;
+            const float control = sums[step->frame], signal = sums[step->frame + 1];
+            if (std::fabs(control - n.lastControl) > kOffThreshold) {
+                if (SetControlFn set = n.setControl) set(n.module, control);
+                n.lastControl = control;
             }
-            float result = n.process ? n.process(n.module, sums.signal) : sums.signal;
+            float result = n.process ? n.process(n.module, signal) : signal;
             n.evaluatedStamp = stamp;
             result = normalOrZero(result);
             if (std::fabs(result) > 1000.0f) {
                 n.cached = 0.0f;
-                deliver(step->into, 0.0f);
+                sums[step->sum] += 0.0f;
             } else {
                 n.cached = result;
-                deliver(step->into, step->level->current * result);
+                sums[step->sum] += step->level->current * result;
             }
             break;
         }
         }
     }
+    for (int i = 0; i < 4; ++i) results[i] = sums[i];
 }
 
 } // namespace moraine

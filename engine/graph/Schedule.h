@@ -23,9 +23,15 @@ struct EvalStep {
     // or one of the voice's four results.
     enum Into : std::uint8_t { kControl, kSignal, kVoiceOut, kSend, kLeft, kRight };
 
+    // The sums live in one array: the four results first (voice output, reverb send, left
+    // and right direct input), then a control and a signal sum per level of nesting.
+    // Which entry a step adds to is known when the schedule is built.
+    static constexpr int kFirstSum = 4;
+
     Op op;
-    Into into;
-    std::uint8_t node; // the source node's index
+    std::uint8_t node;  // the source node's index
+    std::uint8_t sum;   // the entry the delivered value is added to
+    std::uint8_t frame; // open and close: the node's own control sum (its signal sum next)
     std::int32_t selector;
     const ParamRamp* level; // the link's ramp, read when the value is delivered
 };
