@@ -1,10 +1,10 @@
 #include "engine/MinBlep.h"
 
+#include "platform/Diagnostics.h"
 #include "platform/Resources.h"
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -122,8 +122,7 @@ const MinBlepTable& minBlepTable() {
         try {
             return parseMinBlepTable(findResource(kResourceName));
         } catch (const std::exception& e) {
-            std::printf("cannot build the oscillators: %s\n", e.what());
-            std::fflush(stdout);
+            diagnostic("cannot build the oscillators: %s\n", e.what());
             throw;
         }
     }();

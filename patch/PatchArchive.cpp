@@ -4,6 +4,7 @@
 #include "patch/PatchLibrary.h"
 #include "patch/TextTrim.h"
 
+#include "platform/Diagnostics.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -288,7 +289,7 @@ bool PatchLibrary::writeDump(const std::string& path, const std::vector<int>& gr
     }
 
     if (!replaceFile(path, out)) {
-        std::printf("open failed %s\n", path.c_str());
+        diagnostic("open failed %s\n", path.c_str());
         return false;
     }
     messages().inform(message);

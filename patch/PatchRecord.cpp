@@ -1,6 +1,7 @@
 #include "patch/PatchRecord.h"
 #include "patch/TextTrim.h"
 
+#include "platform/Diagnostics.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -383,7 +384,7 @@ void PatchRecord::readText(std::string_view text) {
             }
             if (!f.ok) break; // a value line whose fields do not parse is left out
             if (v.code == kMasterVolume) {
-                std::printf("found volume info\n");
+                diagnostic("found volume info\n");
                 volumeRead = true;
             }
             values.push_back(v);
@@ -489,15 +490,15 @@ std::string PatchRecord::filePath() const {
 bool PatchRecord::saveFile() const {
     if (!modified) return true;
     const std::string path = filePath();
-    std::printf("opening %s to save patch\n", path.c_str());
+    diagnostic("opening %s to save patch\n", path.c_str());
     std::vector<char> buffer(kPatchTextCapacity);
     const int length = writeText(buffer.data(), kPatchTextCapacity);
     // Written beside the old file and moved over it, so a failed write keeps the old one.
     if (!replaceFile(path, std::string_view(buffer.data(), size_t(length)))) {
-        std::printf("error opening file to save patch!!\n");
+        diagnostic("error opening file to save patch!!\n");
         return false;
     }
-    std::printf("saved patch %s\n", path.c_str());
+    diagnostic("saved patch %s\n", path.c_str());
     return true;
 }
 

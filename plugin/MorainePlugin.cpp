@@ -78,10 +78,7 @@ Moraine_VST::Moraine_VST(audioMasterCallback audioMaster)
         reset.saveFile();
         reset.modified = false;
     }
-    if (PatchRecord* first = library_->currentPatch()) {
-        apply(*first);
-        noteSelection(first->midiProgram, first->displayNotes != 0);
-    }
+    if (PatchRecord* first = library_->currentPatch()) apply(*first);
     notifyHost_ = true;
     publishMidiMap();
     libraryChanged();

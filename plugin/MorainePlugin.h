@@ -239,7 +239,6 @@ private:
     void takeAppliedProgram();
     void publishApplied();
     void reclaimProgramTables();
-    void noteSelection(int program, bool displayNotes);
     void takeStagedMidiMap();
     // ---- microtuning (plugin/Tuning.cpp)
     void takeStagedTuning();
@@ -321,9 +320,6 @@ private:
     std::unique_ptr<ProgramTable> currentTable_;
     std::vector<std::pair<std::unique_ptr<ProgramTable>, std::uint64_t>> retiredTables_;
     std::uint32_t appliedSeen_ = 0, programsSeen_ = 0;
-    // The selected patch's program number and notes flag as the host's state reports them.
-    std::atomic<int> selectedProgram_{-1};
-    std::atomic<bool> selectedDisplayNotes_{false};
     // Velocities to restart after a control-side patch change.
     int controlRetrigger_[128] = {};
     ImagePatchChange controlChange_;

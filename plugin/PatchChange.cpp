@@ -91,7 +91,6 @@ bool Moraine_VST::loadPatch(int source, bool wait) {
     const PatchRecord* record = library_->currentPatch();
     if (!record) return false;
     buildPatchImage(*record, controlChange_.image);
-    noteSelection(record->midiProgram, record->displayNotes != 0);
     beginPatchChange(&controlChange_, wait);
     libraryChanged();
     return true;
@@ -111,8 +110,16 @@ void Moraine_VST::beginPatchChange(PendingPatch* patch, bool wait) {
     masterVolume_.store(1.0f, std::memory_order_relaxed);
     post({ControlCommand::PatchFadeOut, 0, 0.0f});
     if (wait && !onAudioThread()) {
-        for (int i = 0; i < 502 && !fadedOut_.load(std::memory_order_acquire); ++i)
+        // Up to about 5 s for the fade, but no longer than it takes to see that nothing
+        // renders: a host that has stopped its audio would otherwise hold us every time.
+        const std::uint64_t renders = renderCount_.load(std::memory_order_acquire);
+        const auto started = std::chrono::steady_clock::now();
+        for (int i = 0; i < 502 && !fadedOut_.load(std::memory_order_acquire); ++i) {
+            if (std::chrono::steady_clock::now() - started > kAudioSilentAfter &&
+                renderCount_.load(std::memory_order_acquire) == renders)
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     patch->apply(*this);
     for (int key = 0; key < 128; ++key) {
@@ -133,7 +140,6 @@ bool Moraine_VST::startPatchLoad(int source) {
     const PatchRecord* record = library_->currentPatch();
     if (!record) return false;
     buildPatchImage(*record, controlChange_.image);
-    noteSelection(record->midiProgram, record->displayNotes != 0);
     fadedOut_.store(false, std::memory_order_relaxed);
     for (int key = 0; key < 128; ++key) {
         const int vel = noteVelocity_[key].load(std::memory_order_relaxed);
@@ -197,11 +203,6 @@ void Moraine_VST::reclaimProgramTables() {
     std::erase_if(retiredTables_, [now](const auto& t) { return now >= t.second + 2; });
 }
 
-void Moraine_VST::noteSelection(int program, bool displayNotes) {
-    selectedProgram_.store(program, std::memory_order_relaxed);
-    selectedDisplayNotes_.store(displayNotes, std::memory_order_relaxed);
-}
-
 void Moraine_VST::takeAppliedProgram() {
     std::uint32_t before = 0;
     const ProgramTable* table = nullptr;
@@ -214,11 +215,11 @@ void Moraine_VST::takeAppliedProgram() {
             std::this_thread::yield();
             continue;
         }
-        table = applied_.table.load(std::memory_order_relaxed);
-        group = applied_.group.load(std::memory_order_relaxed);
-        image = applied_.image.load(std::memory_order_relaxed);
-        programs = applied_.programs.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        // Acquire loads: a field written after `before` makes the check below see it.
+        table = applied_.table.load(std::memory_order_acquire);
+        group = applied_.group.load(std::memory_order_acquire);
+        image = applied_.image.load(std::memory_order_acquire);
+        programs = applied_.programs.load(std::memory_order_acquire);
         if (applied_.sequence.load(std::memory_order_relaxed) == before) break;
     }
     appliedSeen_ = before;
@@ -234,7 +235,6 @@ void Moraine_VST::takeAppliedProgram() {
     library_->currentSource = kSourceLibrary;
     texts_.store(applied.name, applied.author, applied.date, applied.notes);
     textsSequence_.fetch_add(1, std::memory_order_release);
-    noteSelection(applied.midiProgram, applied.displayNotes);
     // The audio thread merged the same entries into its own copy; this keeps the edited map
     // in step, and publishing it again restores them should an older staged map have
     // overwritten the audio thread's copy in between.
@@ -259,12 +259,12 @@ void Moraine_VST::takeProgramTable() {
 
 void Moraine_VST::publishApplied() {
     const std::uint32_t s = applied_.sequence.load(std::memory_order_relaxed);
+    // Release stores: a reader that sees any new field also sees the odd sequence number.
     applied_.sequence.store(s + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    applied_.table.store(audioTable_, std::memory_order_relaxed);
-    applied_.group.store(audioGroup_, std::memory_order_relaxed);
-    applied_.image.store(audioImage_, std::memory_order_relaxed);
-    applied_.programs.store(audioPrograms_, std::memory_order_relaxed);
+    applied_.table.store(audioTable_, std::memory_order_release);
+    applied_.group.store(audioGroup_, std::memory_order_release);
+    applied_.image.store(audioImage_, std::memory_order_release);
+    applied_.programs.store(audioPrograms_, std::memory_order_release);
     applied_.sequence.store(s + 2, std::memory_order_release);
 }
 

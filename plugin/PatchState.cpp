@@ -128,9 +128,14 @@ VstInt32 Moraine_VST::getChunk(void** data, bool) {
     state.author = texts.author;
     state.date = texts.date;
     state.notes = texts.notes;
-    // The selected patch's number and notes flag, or those a restored state brought.
-    state.midiProgram = selectedProgram_.load(std::memory_order_relaxed);
-    state.displayNotes = selectedDisplayNotes_.load(std::memory_order_relaxed) ? 1 : 0;
+    // A restored state keeps the program number and notes flag it came with, so that a
+    // host's project saves again exactly what it restored. setChunk leaves the library's
+    // selection alone, and another user's library may hold another patch at that number.
+    const PatchRecord* selected = library_->selectedPatch();
+    if (selected && library_->currentSource != kSourceSession) {
+        state.midiProgram = selected->midiProgram;
+        state.displayNotes = selected->displayNotes;
+    }
     // A fresh block each call, taken before the previous one is released so that the
     // host can tell them apart; it reads the previous one no longer.
     chunk_.reset(new char[kPatchTextCapacity]);

@@ -4,9 +4,9 @@
 // audio thread whole: it takes the newest copy at the start of a block. On the audio thread
 // itself (construction, suspend, a render-time caller) the copy goes straight in.
 #include "patch/TuningFile.h"
+#include "platform/Diagnostics.h"
 #include "plugin/MorainePlugin.h"
 
-#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -53,7 +53,7 @@ bool Moraine_VST::loadTuning(int n) {
     if (!readTuningFile(path, bytes)) return false; // missing: nothing changes, nothing said
     if (applyTuningDump(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()))
         return true;
-    std::printf("tuning file %s is not a bulk tuning dump\n", path.c_str());
+    diagnostic("tuning file %s is not a bulk tuning dump\n", path.c_str());
     return false;
 }
 

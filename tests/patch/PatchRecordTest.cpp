@@ -2,6 +2,7 @@
 #include "patch/PatchRecord.h"
 #include "platform/Files.h"
 #include "support/CommaLocale.h"
+#include "support/Diagnostics.h"
 #include "support/TempDataFolder.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 namespace moraine {
 namespace {
 
+using testing::DiagnosticsOn;
 using testing::TempDataFolder;
 
 PatchRecord read(const std::string& text) {
@@ -342,9 +344,10 @@ TEST(PatchText, MasterVolumeDefaultsToOneAsTheLastValue) {
     EXPECT_EQ(r.values[2].type, kValueReal);
     EXPECT_EQ(r.values[2].real, 1.0);
 
-    ::testing::internal::CaptureStdout();
+    const DiagnosticsOn verbose;
+    ::testing::internal::CaptureStderr();
     const PatchRecord withVolume = read("1 : mvol = 0.3\n1 : vo1c = 0.25\n");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "found volume info\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "found volume info\n");
     ASSERT_EQ(withVolume.values.size(), 2u);
     EXPECT_EQ(withVolume.values[0].real, 0.3);
 
@@ -591,9 +594,10 @@ TEST(PatchFile, SavesOnlyWhenModifiedAndLoadsBack) {
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
     r.author = "Me";
     r.notes = "line one\nline two";
-    ::testing::internal::CaptureStdout();
+    const DiagnosticsOn verbose;
+    ::testing::internal::CaptureStderr();
     EXPECT_TRUE(r.saveFile());
-    const std::string said = ::testing::internal::GetCapturedStdout();
+    const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(said.rfind("opening " + r.folder + "/0.qix to save patch\n", 0), 0u) << said;
     EXPECT_EQ(folder.read("g/0.qix"), r.text()); // single LF line ends, no translation
     EXPECT_FALSE(folder.exists("g/0.qix.tmp"));
@@ -630,9 +634,10 @@ TEST(PatchFile, AFolderThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
     r.folder = folder.path() + "missing";
     r.fileName = "reset";
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
-    ::testing::internal::CaptureStdout();
+    const DiagnosticsOn verbose;
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(r.saveFile());
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opening " + r.folder +
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "opening " + r.folder +
                                                             "/reset.qix to save patch\n"
                                                             "error opening file to save patch!!\n");
 
@@ -640,9 +645,9 @@ TEST(PatchFile, AFolderThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
     r.folder = folder.path().substr(0, folder.path().size() - 1);
     folder.write("reset.qix", "old patch");
     setReplaceFileInterruptedForTesting(true);
-    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(r.saveFile());
-    ::testing::internal::GetCapturedStdout();
+    ::testing::internal::GetCapturedStderr();
     setReplaceFileInterruptedForTesting(false);
     EXPECT_EQ(folder.read("reset.qix"), "old patch");
     EXPECT_TRUE(r.saveFile());

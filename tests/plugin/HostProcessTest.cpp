@@ -1,0 +1,142 @@
+// The built MoraineDeck.so as real hosts use it: scanned from a process of the host's own,
+// whose standard output is the host's channel, and saved with a project, reopened and
+// saved again.
+#include "support/TempDataFolder.h"
+#include "tools/host/VstHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace moraine {
+namespace {
+
+using testing::TempDataFolder;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct ScanResult {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs the scanning host on the plug-in with a fresh, empty data folder, in which the
+// instrument builds and writes its default library: the most it ever has to say.
+// `verbose` is MORAINE_VERBOSE's value, or null for none.
+ScanResult scanInChildProcess(const char* verbose) {
+    TempDataFolder data;
+    TempDataFolder logs; // for the child's output; the command names its data folder itself
+    const std::string command =
+        "env -u MORAINE_VERBOSE MORAINE_DATA_DIR='" + data.path() + "' " +
+        (verbose ? "MORAINE_VERBOSE='" + std::string(verbose) + "' " : std::string()) + "'" +
+        MORAINE_SCANNING_HOST_PATH + "' '" + MORAINE_PLUGIN_PATH + "' >'" + logs.path() +
+        "out' 2>'" + logs.path() + "err'";
+    ScanResult result;
+    const int status = std::system(command.c_str());
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readFile(logs.path() + "out");
+    result.err = readFile(logs.path() + "err");
+    EXPECT_TRUE(data.exists("groupList")) << "the scan did not build the library";
+    return result;
+}
+
+TEST(HostProcess, AScanningHostReadsNothingFromThePluginOnItsStandardOutput) {
+    const struct {
+        const char* verbose;
+        bool diagnostics;
+    } cases[] = {{nullptr, false}, {"0", false}, {"1", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.verbose ? c.verbose : "unset");
+        const ScanResult scan = scanInChildProcess(c.verbose);
+        EXPECT_EQ(scan.status, 0) << scan.err;
+        EXPECT_EQ(scan.out, "");
+        // Asked for, the diagnostic lines go to standard error: one per library patch read,
+        // and the files written into the new folder. (Message boxes, without a panel to show
+        // them, go there too.)
+        for (const char* line : {"found volume info\n", "saved patch "})
+            EXPECT_EQ(scan.err.find(line) != std::string::npos, c.diagnostics) << scan.err;
+    }
+}
+
+// ---------------------------------------------------------------- a host's project
+
+std::unique_ptr<PluginInstance> startPlugin() {
+    std::string error;
+    auto plugin = PluginInstance::load(MORAINE_PLUGIN_PATH, &error);
+    EXPECT_TRUE(plugin) << error;
+    if (plugin) plugin->start();
+    return plugin;
+}
+
+// Long enough for a patch change's fade out and back in.
+void play(PluginInstance& p) {
+    const int frames = p.config().blockSize;
+    std::vector<float> left(static_cast<size_t>(frames)), right(left);
+    float* outputs[2] = {left.data(), right.data()};
+    for (int block = 0; block < 16; ++block) p.process(nullptr, outputs, frames);
+}
+
+// One group, one category: "Plain" at program 0 with its notes hidden, "Noted" at program 6
+// with its notes shown.
+void writeNotedLibrary(const TempDataFolder& folder) {
+    std::filesystem::create_directories(folder.path() + "0/0");
+    folder.write("groupList", "Tests\n");
+    folder.write("0/catagoryList", "Cases\n");
+    folder.write("0/0/patchList", "Plain\nNoted\n");
+    folder.write("0/0/0.qix", "12 : 0\n15 : 0\n4 : PatchName = Plain\n");
+    folder.write("0/0/1.qix", "1 : vffc = 0.25\n12 : 1\n15 : 6\n4 : PatchName = Noted\n");
+}
+
+TEST(HostProcess, AProjectSavedReopenedAndSavedAgainHoldsTheSameState) {
+    const struct {
+        const char* library;
+        std::function<void(const TempDataFolder&)> write;
+        const char* stored; // the notes flag and program lines the chunk must hold
+    } cases[] = {
+        // Round Bass, the factory library's program 6 (shown as 7) in its first group.
+        {"factory", [](const TempDataFolder&) {}, "12 : 0\n15 : 6\n"},
+        {"notes shown", writeNotedLibrary, "12 : 1\n15 : 6\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.library);
+        TempDataFolder folder;
+        c.write(folder);
+
+        std::string saved;
+        {
+            auto first = startPlugin();
+            ASSERT_TRUE(first);
+            first->queueMidi(0, 0xC0, 6, 0);
+            play(*first);
+            saved = first->getChunk();
+        }
+        EXPECT_NE(saved.find(c.stored), std::string::npos) << saved;
+
+        // Reopened: a new instance, whose library has its first patch selected.
+        auto reopened = startPlugin();
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(reopened->setChunk(saved), 0);
+        play(*reopened);
+        EXPECT_EQ(reopened->getChunk(), saved);
+
+        // A program change goes back to the library, and the state says so.
+        reopened->queueMidi(0, 0xC0, 0, 0);
+        play(*reopened);
+        EXPECT_NE(reopened->getChunk().find("12 : 0\n15 : 0\n"), std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace moraine
