@@ -1,4 +1,7 @@
-// Render cost of the whole instrument per voice and sample at 48 kHz.
+// Render cost of the whole instrument per voice and sample at 48 kHz, and how many times
+// faster than real time one core renders it. The case with nine voices and everything
+// open (every level, five cords with a feedback loop, noise, sample and hold, the reverb)
+// is the heaviest load a patch can make.
 #include "engine/graph/JackTable.h"
 #include "plugin/MorainePlugin.h"
 
@@ -55,7 +58,9 @@ void renderVoices(benchmark::State& state) {
     const double voiceSamples = double(state.iterations()) * kBlock * voices;
     state.counters["ns_per_voice_sample"] =
         benchmark::Counter(voiceSamples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.SetLabel(open ? "all levels open" : "defaults");
+    state.counters["x_real_time"] = benchmark::Counter(
+        double(state.iterations()) * kBlock / 48000.0, benchmark::Counter::kIsRate);
+    state.SetLabel(open ? "everything open" : "defaults");
 }
 
 BENCHMARK(renderVoices)

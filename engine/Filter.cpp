@@ -1,7 +1,7 @@
 #include "engine/Filter.h"
 
 #include "engine/Random.h"
-#include "engine/graph/Voice.h"
+#include "engine/graph/RampList.h"
 
 #include <cmath>
 #include <numbers>
@@ -45,7 +45,7 @@ const DampingTable& dampingTable() {
     return table;
 }
 
-VcfModule::VcfModule(int rate, Voice* owner) : voice(owner) {
+VcfModule::VcfModule(int rate, RampList* list) : ramps(list) {
     // Built here, at load, so that the audio thread never builds them.
     (void)dampingTable();
     (void)cosineTable();
@@ -61,8 +61,8 @@ void VcfModule::setSampleRate(int rate) {
 }
 
 void VcfModule::setRamp(ParamRamp& ramp, float target) {
-    if (voice)
-        setRampTarget(*voice, ramp, target);
+    if (ramps)
+        setRampTarget(*ramps, ramp, target);
     else
         ramp.setNow(target);
 }

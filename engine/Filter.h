@@ -9,7 +9,7 @@
 
 namespace moraine {
 
-struct Voice;
+struct RampList;
 
 // The first section's damping over the resonance travel r = 0..1:
 // 2 x (1 - c x (2r)^0.1) with c = 1.04 / 2^0.1, so 2 at r = 0 and -0.08 at r = 1.
@@ -36,13 +36,13 @@ struct VcfModule {
     float controlVolts = 0.0f;  // last control sum
     float lastVolts = 0.0f;     // volts f was last computed for
     bool cutoffStale = true;    // f must be recomputed whatever lastVolts says
-    Voice* voice = nullptr;     // owns the ramps; without one, settings apply at once
+    RampList* ramps = nullptr;  // where the ramps move; without one, settings apply at once
     ParamRamp voltsRamp;        // coarse + fine
     ParamRamp resonanceRamp;
     float resonance = 0.0f; // the panel value last set (the ramp's destination)
 
     VcfModule() : VcfModule(44100) {}
-    explicit VcfModule(int rate, Voice* owner = nullptr);
+    explicit VcfModule(int rate, RampList* list = nullptr);
 
     void setSampleRate(int rate);
     void setCoarse(float volts); // 0..10 V

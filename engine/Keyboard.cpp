@@ -1,6 +1,6 @@
 #include "engine/Keyboard.h"
 
-#include "engine/graph/Voice.h"
+#include "engine/graph/RampList.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,13 +10,13 @@ namespace moraine {
 
 void KeyboardCv::setNote(float volts) {
     const float target = float(double(volts) - 1.0);
-    if (!portamentoOn || !voice) {
+    if (!portamentoOn || !ramps) {
         noteRamp.setNow(target);
         return;
     }
     // A linear glide over sampleRate x time + 1 samples.
-    const float samples = float(voice->sampleRate) * portamentoTime + 1.0f;
-    setRampTargetAndIncrement(*voice, noteRamp, target, (target - noteRamp.current) / samples);
+    const float samples = float(ramps->sampleRate) * portamentoTime + 1.0f;
+    setRampTargetAndIncrement(*ramps, noteRamp, target, (target - noteRamp.current) / samples);
 }
 
 void KeyboardGate::setControl(float v) {

@@ -7,7 +7,7 @@
 
 namespace moraine {
 
-struct Voice;
+struct RampList;
 
 // One keyboard voltage: the note (with glide), octave shift, pitch bend and whatever is
 // patched into its control input (the vibrato by default).
@@ -16,7 +16,7 @@ struct KeyboardCv {
     float controlVolts = 0.0f;
     float portamentoTime = 0.01f;
     int portamentoOn = 0;
-    Voice* voice = nullptr; // owns the glide and bend ramps
+    RampList* ramps = nullptr; // where the glide and bend ramps move
     ParamRamp bendRamp;
     ParamRamp noteRamp;
 

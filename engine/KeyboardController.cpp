@@ -59,7 +59,7 @@ float KeyboardController::voltsForKey(int key) const {
 }
 
 void KeyboardController::setLfoRepeat(Voice& v, bool on) {
-    v.link(kLinkEnvGateLfo).ramp.setNow(on ? 1.0f : 0.0f);
+    setLinkNow(v, kLinkEnvGateLfo, on ? 1.0f : 0.0f);
 }
 
 void KeyboardController::gateEnvelopes(Voice& v, int key, int vel, int voice) {

@@ -1,7 +1,7 @@
 #include "engine/Oscillator.h"
 
 #include "engine/LookupTables.h"
-#include "engine/graph/Voice.h"
+#include "engine/graph/RampList.h"
 
 #include <algorithm>
 #include <array>
@@ -251,9 +251,9 @@ float MinBlepTri::nextSample() {
 
 // ---------------------------------------------------------------- VcoModule
 
-VcoModule::VcoModule(int k, float initialVolts, int r, int sr, Voice* v)
+VcoModule::VcoModule(int k, float initialVolts, int r, int sr, RampList* list)
     : phasor(float(sr)), triangle(&phasor, &minBlepTable()), sine(&phasor),
-      saw(&phasor, &minBlepTable()), pulse(&phasor, &minBlepTable()), voice(v), kind(k), range(r),
+      saw(&phasor, &minBlepTable()), pulse(&phasor, &minBlepTable()), ramps(list), kind(k), range(r),
       sampleRate(sr) {
     (void)sineTable(); // built here, never on the audio thread's first read
     phasor.setPhase(0.0f);
@@ -281,8 +281,8 @@ void VcoModule::setSampleRate(int sr) {
 
 void VcoModule::setVoltsTarget() {
     const float target = coarseVolts + fineVolts;
-    if (voice)
-        setRampTarget(*voice, voltsRamp, target);
+    if (ramps)
+        setRampTarget(*ramps, voltsRamp, target);
     else
         voltsRamp.setNow(target);
 }
@@ -314,8 +314,8 @@ void VcoModule::setPhase(float p) {
 }
 
 void VcoModule::setPanelPulseWidth(float w) {
-    if (voice)
-        setRampTarget(*voice, widthRamp, w);
+    if (ramps)
+        setRampTarget(*ramps, widthRamp, w);
     else
         widthRamp.setNow(w);
 }

@@ -10,7 +10,7 @@
 #include "engine/graph/ParamRamp.h"
 
 namespace moraine {
-struct Voice;
+struct RampList;
 }
 
 namespace moraine {
@@ -185,9 +185,9 @@ struct VcoModule {
     static constexpr int kAllDirty = 15;
 
     // The graph builds every oscillator with 0 V in the audio range, then sets its kind,
-    // voice and sample rate.
+    // ramp list and sample rate.
     VcoModule() : VcoModule(1, 0.0f, 1, 44100, nullptr) {}
-    VcoModule(int kind, float initialVolts, int range, int sampleRate, Voice* voice);
+    VcoModule(int kind, float initialVolts, int range, int sampleRate, RampList* ramps);
     // The generators point at this oscillator's phasor.
     VcoModule(const VcoModule&) = delete;
     VcoModule& operator=(const VcoModule&) = delete;
@@ -218,7 +218,7 @@ struct VcoModule {
     MinBlepPulse pulse;
     ParamRamp widthRamp;
     ParamRamp voltsRamp;
-    Voice* voice = nullptr; // owns the ramps
+    RampList* ramps = nullptr; // where the ramps move; without one, settings apply at once
     int kind = 1;           // 1, 2 or 3: which of the three oscillators
     int dirty = kAllDirty;
     float frequency = 0.0f; // Hz

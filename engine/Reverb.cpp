@@ -93,7 +93,19 @@ void ReverbModule::processSample(float& left, float& right) {
         left = right = 0.0f;
         return;
     }
+    if (send != 0.0f) {
+        resting = false;
+        quietSamples = 0;
+    } else if (resting) {
+        left = right = 0.0f;
+        return;
+    }
     core.process(send * 0.0001f, left, right);
+    if (send == 0.0f && std::fabs(left) < 1e-6f && std::fabs(right) < 1e-6f) {
+        if (++quietSamples >= restAfter) resting = true;
+    } else {
+        quietSamples = 0;
+    }
     // An unstable tail (or a poisoned input) empties the lines rather than ringing on.
     if (!(std::fabs(left) <= 1000.0f)) {
         left = 0.0f;

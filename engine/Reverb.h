@@ -87,9 +87,17 @@ struct ReverbModule {
     float send = 0.0f;
     int outputRead = 0;
     ReverbCore core;
+    // Resting: after a second with no input at all and a tail below -120 dBFS the lines
+    // are left as they are and the wet pair is 0, until any input arrives.
+    int quietSamples = 0;
+    int restAfter = 44100;
+    bool resting = false;
 
     ReverbModule();
-    void setSampleRate(int sr) { core.setSampleRate(sr); }
+    void setSampleRate(int sr) {
+        core.setSampleRate(sr);
+        restAfter = sr;
+    }
     void beginSample() {
         send = 0.0f;
         outputRead = 0;

@@ -327,16 +327,16 @@ void Moraine_VST::applyMixerLevel(Voice& voice, bool vca, float v) {
 
 void Moraine_VST::applyGateSource(Voice& voice, float v) {
     if (v > 0.5f) {
-        voice.link(kLinkEnvGateKbd).ramp.setNow(1.0f);
+        setLinkNow(voice, kLinkEnvGateKbd, 1.0f);
         keyboard_.keyboardGatesEnvelopes = true;
-        voice.link(kLinkEnvGateClock).ramp.setNow(0.0f);
+        setLinkNow(voice, kLinkEnvGateClock, 0.0f);
         const int mode = keyboard_.repeatMode;
         const bool repeat = mode == 2 || (mode == 0 && keyboard_.anyKeyHeld());
-        voice.link(kLinkEnvGateLfo).ramp.setNow(repeat ? 1.0f : 0.0f);
+        setLinkNow(voice, kLinkEnvGateLfo, repeat ? 1.0f : 0.0f);
     } else {
-        voice.link(kLinkEnvGateKbd).ramp.setNow(0.0f);
-        voice.link(kLinkEnvGateLfo).ramp.setNow(0.0f);
-        voice.link(kLinkEnvGateClock).ramp.setNow(1.0f);
+        setLinkNow(voice, kLinkEnvGateKbd, 0.0f);
+        setLinkNow(voice, kLinkEnvGateLfo, 0.0f);
+        setLinkNow(voice, kLinkEnvGateClock, 1.0f);
         keyboard_.keyboardGatesEnvelopes = false;
     }
 }
@@ -345,7 +345,7 @@ void Moraine_VST::applyRepeatMode(Voice& voice) {
     const int mode = keyboard_.repeatMode;
     const bool repeat =
         keyboard_.keyboardGatesEnvelopes && (mode == 2 || (mode == 0 && keyboard_.anyKeyHeld()));
-    voice.link(kLinkEnvGateLfo).ramp.setNow(repeat ? 1.0f : 0.0f);
+    setLinkNow(voice, kLinkEnvGateLfo, repeat ? 1.0f : 0.0f);
 }
 
 void Moraine_VST::applyKeyboardSwitch(Voice& voice, int n, float v) {

@@ -102,8 +102,7 @@ void Moraine_VST::render(float** inputs, float** outputs, VstInt32 frames) {
 
             float mono = 0.0f;
             for (int v = 0; v <= extra; ++v) {
-                stepVoiceModules(*voices_[v]);
-                mono += voiceTick(*voices_[v]);
+                mono += renderVoiceSample(*voices_[v]);
             }
             const float dry = 0.1f * mono;
 

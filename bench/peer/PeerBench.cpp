@@ -1,7 +1,8 @@
 // Measures the CPU time one VST 2 instrument spends rendering a fixed performance, so that
 // two instruments can be compared on the same notes, rate and block size:
-//   moraine-peer-bench PLUGIN.so --pattern single|chords [--seconds S] [--factory NAME]
-//                      [--voices N]
+//   moraine-peer-bench PLUGIN.so --pattern single|chords|idle [--seconds S]
+//                      [--factory NAME] [--voices N]
+// idle plays no note at all: what an instance costs while it waits.
 // --factory hands the named patch of our own library to the plug-in as its state chunk;
 // --voices sets our "Voices" parameter. Prints the CPU seconds of the render calls alone.
 #include "platform/Resources.h"
@@ -38,7 +39,7 @@ std::string factoryPatch(const std::string& name) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: moraine-peer-bench PLUGIN.so --pattern single|chords "
+    std::fprintf(stderr, "usage: moraine-peer-bench PLUGIN.so --pattern single|chords|idle "
                          "[--seconds S] [--factory NAME] [--voices N]\n");
     return 2;
 }
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
         else
             return usage();
     }
-    if ((pattern != "single" && pattern != "chords") || !(seconds > 0.0) || seconds > 3600.0)
+    if ((pattern != "single" && pattern != "chords" && pattern != "idle") || !(seconds > 0.0) ||
+        seconds > 3600.0)
         return usage();
 
     moraine::HostConfig config;
@@ -92,9 +94,10 @@ int main(int argc, char** argv) {
 
     const int rate = 48000, block = 512;
     const long total = long(seconds * rate);
-    const std::vector<int> keys = pattern == "single"
-                                      ? std::vector<int>{60}
-                                      : std::vector<int>{48, 52, 55, 59, 60, 64, 67, 71};
+    const std::vector<int> keys = pattern == "single" ? std::vector<int>{60}
+                                  : pattern == "chords"
+                                      ? std::vector<int>{48, 52, 55, 59, 60, 64, 67, 71}
+                                      : std::vector<int>{};
     const long period = 2 * rate, held = long(1.8 * rate);
     std::vector<float> left(static_cast<size_t>(block)), right(static_cast<size_t>(block));
     float* outputs[2] = {left.data(), right.data()};
@@ -112,8 +115,10 @@ int main(int argc, char** argv) {
         plugin->process(nullptr, outputs, n);
         spent += cpuSeconds() - before;
         for (int i = 0; i < n; ++i)
-            peak = std::max(peak, double(std::max(std::fabs(left[size_t(i)]), std::fabs(right[size_t(i)]))));
+            peak = std::max(
+                peak, double(std::max(std::fabs(left[size_t(i)]), std::fabs(right[size_t(i)]))));
     }
     std::printf("%.4f cpu seconds for %.1f s of audio (peak %.3f)\n", spent, seconds, peak);
-    return peak > 0.0 ? 0 : 1; // a silent render measured nothing worth comparing
+    // A silent render measured nothing worth comparing, unless silence was asked for.
+    return peak > 0.0 || keys.empty() ? 0 : 1;
 }

@@ -1,8 +1,10 @@
 #include "engine/graph/Voice.h"
 
+#include "engine/Random.h"
 #include "engine/graph/CircuitTables.h"
 #include "engine/graph/JackTable.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace moraine {
@@ -213,12 +215,6 @@ void setNodeEntry(Voice& v, NodeId id, const Binding& b) {
     t.slot[id].output = b.output;
 }
 
-bool rampFinished(const ParamRamp& r) {
-    float inc = r.increment;
-    return std::fabs(inc) < kOffThreshold || (inc > 0 && r.current > r.target) ||
-           (inc < 0 && r.current < r.target);
-}
-
 } // namespace
 
 SharedModules::~SharedModules() {
@@ -230,11 +226,14 @@ void buildVoice(Voice& v, int sampleRate, SharedModules& shared) {
     v.rampRate = float(sampleRate) / 4000.0f;
     v.shared = &shared;
     bool firstBuild = shared.empty();
-    if (firstBuild) createSharedModules(shared, sampleRate);
+    if (firstBuild) {
+        createSharedModules(shared, sampleRate);
+        shared.store->rampOwner = &v;
+    }
 
-    v.mods.vco1.voice = v.mods.vco2.voice = v.mods.vco3.voice = &v;
-    v.mods.vcf.voice = &v;
-    v.mods.kbdLower.voice = v.mods.kbdUpper.voice = &v;
+    v.mods.vco1.ramps = v.mods.vco2.ramps = v.mods.vco3.ramps = &v;
+    v.mods.vcf.ramps = &v;
+    v.mods.kbdLower.ramps = v.mods.kbdUpper.ramps = &v;
     v.mods.vco1.kind = 1;
     v.mods.vco2.kind = 2;
     v.mods.vco3.kind = 3;
@@ -314,53 +313,6 @@ void setVoiceSampleRate(Voice& v, int sampleRate, bool ownsShared) {
     }
 }
 
-void setRampTargetAndIncrement(Voice& v, ParamRamp& r, float target, float increment) {
-    // A target that is not finite settles at 0 on the next advance.
-    if (!std::isfinite(target) || !std::isfinite(increment)) {
-        target = 0.0f;
-        increment = 0.0f;
-    }
-    r.target = target;
-    r.increment = increment;
-    if (r.settled) {
-        r.settled = 0;
-        r.nextRamp = v.rampList;
-        v.rampList = &r;
-    }
-}
-
-void setRampTarget(Voice& v, ParamRamp& r, float target) {
-    float increment = (target - r.current) * v.rampRate / float(v.sampleRate);
-    setRampTargetAndIncrement(v, r, target, increment);
-}
-
-void advanceRamps(Voice& v) {
-    ParamRamp** link = &v.rampList;
-    while (ParamRamp* r = *link) {
-        r->current = normalOrZero(r->current + r->increment);
-        r->off = std::fabs(r->current) < kOffThreshold;
-        if (rampFinished(*r)) {
-            r->current = normalOrZero(r->target);
-            r->off = std::fabs(r->current) < kOffThreshold;
-            r->settled = 1;
-            *link = r->nextRamp;
-            r->nextRamp = nullptr;
-        } else {
-            link = &r->nextRamp;
-        }
-    }
-}
-
-void settleRamps(Voice& v) {
-    while (ParamRamp* r = v.rampList) {
-        r->current = normalOrZero(r->target);
-        r->off = std::fabs(r->current) < kOffThreshold;
-        r->settled = 1;
-        v.rampList = r->nextRamp;
-        r->nextRamp = nullptr;
-    }
-}
-
 void setClockSynced(Voice& v, bool synced) {
     v.table.slot[kNodeClock].output =
         synced ? OutputFn([](void* p, int s) { return as<InternalClock>(p).syncedOutput(s); })
@@ -429,21 +381,98 @@ void stepVoiceModules(Voice& v) {
     m.kbdTrigger.tick();
 }
 
+namespace {
+
+constexpr float kQuietVolts = 1e-5f; // -120 dBFS at the output's 0.1 per volt
+constexpr int kQuietSeconds = 2;
+
+// An envelope that does not move by itself: at rest, or an AR that has reached the top
+// of its attack and waits for a gate that may never close (its output unused).
+bool still(const EnvelopeGen& e) {
+    return e.segment == EnvelopeGen::Idle ||
+           (e.segment == EnvelopeGen::ArAttack && e.level >= 9.0f);
+}
+
+// Nothing that concerns this voice is moving or about to: what keeps a resting voice
+// asleep, checked every sample it rests.
+bool undisturbed(const Voice& v) {
+    const VoiceModules& m = v.mods;
+    return !v.rampList && !v.shared->store->rampOwner->rampList && !v.schedule.stale &&
+           !v.offChanged && !m.kbdGate.keyHeld && m.kbdTrigger.pending == 0.0f && still(m.adsr) &&
+           still(m.ar);
+}
+
+// What else a voice needs before it may start to rest.
+bool mayRest(const Voice& v) {
+    const VoiceModules& m = v.mods;
+    return v.restAllowed && undisturbed(v) && !v.schedule.readsOutside &&
+           m.kbdGate.externalGate == 0.0f && m.kbdTrigger.out == 0.0f &&
+           v.links[kLinkEnvGateClock].ramp.off && v.links[kLinkEnvGateLfo].ramp.off &&
+           v.links[kLinkKbdGateExt].ramp.off;
+}
+
+void restSample(Voice& v) {
+    const Schedule& schedule = v.schedule;
+    for (int i = 0; i < schedule.restDrawCount; ++i) {
+        if (schedule.restDraws[i] == RestDraw::kNoise)
+            (void)v.shared->store->noiseGen.output(0);
+        else
+            (void)sharedRand();
+    }
+}
+
+} // namespace
+
 float voiceTick(Voice& v) {
     advanceRamps(v);
-    const Link& out = *v.nodes[kNodeOutput].signalLinks[0];
-    float voiceOut = evaluateLink(v, out);
+    Schedule& schedule = v.schedule;
+    if (schedule.stale || v.offChanged) compileSchedule(v);
+    float results[4];
+    runSchedule(v, results);
+    const float voiceOut = results[0];
 
     SharedModules::Store& s = *v.shared->store;
-    const Link& send = *v.nodes[kNodeReverb].signalLinks[0];
-    s.reverbModule.addSend(send.source == out.source ? voiceOut : evaluateLink(v, send));
-
-    const ModuleNode* zero = &v.nodes[kNodeZero];
-    const Link& left = *v.nodes[kNodeLeftInput].signalLinks[0];
-    if (left.source != zero) s.leftCell += 0.1f * evaluateLink(v, left);
-    const Link& right = *v.nodes[kNodeRightInput].signalLinks[0];
-    if (right.source != zero) s.rightCell += 0.1f * evaluateLink(v, right);
+    float loudest = std::fabs(voiceOut);
+    if (schedule.sendIsOutput) {
+        s.reverbModule.addSend(voiceOut);
+    } else {
+        s.reverbModule.addSend(results[1]);
+        loudest = std::max(loudest, std::fabs(results[1]));
+    }
+    if (schedule.leftPlugged) {
+        s.leftCell += 0.1f * results[2];
+        loudest = std::max(loudest, std::fabs(results[2]));
+    }
+    if (schedule.rightPlugged) {
+        s.rightCell += 0.1f * results[3];
+        loudest = std::max(loudest, std::fabs(results[3]));
+    }
+    // Quiet for long enough: asked whether it may rest, and asked again 256 samples on.
+    if (!(loudest < kQuietVolts)) {
+        v.quietSamples = 0;
+    } else if (++v.quietSamples >= kQuietSeconds * v.sampleRate) {
+        v.resting = mayRest(v);
+        v.quietSamples -= 256;
+    }
     return voiceOut;
+}
+
+float renderVoiceSample(Voice& v) {
+    if (v.resting) {
+        if (undisturbed(v)) {
+            restSample(v);
+            return 0.0f;
+        }
+        v.resting = false;
+        v.quietSamples = 0;
+    }
+    stepVoiceModules(v);
+    return voiceTick(v);
+}
+
+void setLinkNow(Voice& v, LinkId id, float level) {
+    v.link(id).ramp.setNow(level);
+    v.schedule.stale = true;
 }
 
 // ---- cords ----
@@ -564,6 +593,7 @@ bool applyCord(Voice& v, FourCC a, FourCC b) {
 
 bool reconnect(Voice& v, FourCC a, FourCC b) {
     bool applied = applyCord(v, a, b);
+    v.schedule.stale = true;
     const VcoModule* vcos[3] = {&v.mods.vco1, &v.mods.vco2, &v.mods.vco3};
     for (const KeyboardInputJack& in : kKeyboardInputJacks) {
         if (a != in.code && b != in.code) continue;

@@ -12,6 +12,8 @@
 #include "engine/Oscillator.h"
 #include "engine/Reverb.h"
 #include "engine/graph/ParamRamp.h"
+#include "engine/graph/RampList.h"
+#include "engine/graph/Schedule.h"
 
 namespace moraine {
 
@@ -231,6 +233,8 @@ struct SharedModules {
         ConstantCell plusCell{10.0f}, minusCell{-10.0f}, zeroCell{0.0f};
         float leftCell = 0.0f, rightCell = 0.0f; // direct inputs, summed per sample
         ModuleNode nodes[12];
+        // The list the shared modules' ramps move in: the first voice's.
+        RampList* rampOwner = nullptr;
     };
     Store* store = nullptr;
 
@@ -293,9 +297,8 @@ struct NodeTable {
     }
 };
 
-struct Voice {
-    float rampRate = 44100.0f / 4000.0f;
-    int sampleRate = 44100;
+// The voice is its own ramp list: rampRate, sampleRate and the list head are the list's.
+struct Voice : RampList {
     int vcfInsertActive = 0;
     int vcaInsertActive = 0;
 
@@ -306,12 +309,23 @@ struct Voice {
     SharedModules* shared = nullptr;
 
     NodeTable table;
+    Schedule schedule;
     int nodeCount = 0;
     int ownNodeCount = 0;
 
-    ParamRamp* rampList = nullptr;
     Link* linkList = nullptr;
     OutputJack* jackList = nullptr;
+
+    // Resting: a voice that has stayed below -120 dBFS (at the output's 0.1 per volt) for
+    // two seconds, with its envelopes at rest, no key, trigger or clock-driven gate, no
+    // glide in progress and nothing from outside the voice (audio input, reverb, clock) in
+    // its evaluation, stops computing until any of that changes. It keeps every module's
+    // state as it was (oscillator phases, filter and lag states, held samples) and still
+    // takes its draws from the shared random sequence, so the other voices' noise and
+    // dither stay as they were.
+    bool restAllowed = true;
+    bool resting = false;
+    int quietSamples = 0;
 
     Link& link(LinkId id) { return links[id]; }
     ModuleNode& node(NodeId id) { return nodes[id]; }
@@ -325,22 +339,28 @@ void buildVoice(Voice& voice, int sampleRate, SharedModules& shared);
 // the shared modules) the new rate.
 void setVoiceSampleRate(Voice& voice, int sampleRate, bool ownsShared);
 
-// Ramps. The increment makes the ramp arrive in sampleRate / rampRate samples.
-void setRampTarget(Voice& voice, ParamRamp& ramp, float target);
-void setRampTargetAndIncrement(Voice& voice, ParamRamp& ramp, float target, float increment);
-void advanceRamps(Voice& voice);
-
 // Pull evaluation of one link: level x source value.
 float evaluateLink(Voice& voice, const Link& link);
+
+// The pull evaluation of the voice's output, reverb send and direct inputs, worked out
+// once into a flat list of steps (compileSchedule), and one sample of it (runSchedule:
+// voice output, reverb send, left and right direct input, in that order; the send and
+// the inputs only where the schedule says they are evaluated). voiceTick builds the
+// schedule again whenever routing or a level's on/off state changed.
+void compileSchedule(Voice& voice);
+void runSchedule(Voice& voice, float results[4]);
+
+// Sets a link's level at once, without a glide (switches that must not slide).
+void setLinkNow(Voice& voice, LinkId id, float level);
 
 // The modules that step by themselves, once per sample before the tick.
 void stepVoiceModules(Voice& voice);
 // One sample of the voice: ramps, output, reverb send and direct inputs.
 float voiceTick(Voice& voice);
-
-// Jumps every moving ramp of the voice to its target (used when a new instance starts,
-// so that the first notes do not glide from the circuit's build levels).
-void settleRamps(Voice& voice);
+// stepVoiceModules, then voiceTick: what the render loop runs for each voice and sample.
+// A resting voice gives 0 at the cost of its random draws, and wakes (running this
+// sample) as soon as a key, trigger, envelope, glide or routing change concerns it.
+float renderVoiceSample(Voice& voice);
 
 // Switches the voice's internal-clock and keyboard-LFO proxies between their
 // free-running outputs and the outputs that follow the host's musical position.
