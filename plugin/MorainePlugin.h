@@ -236,6 +236,9 @@ private:
     void audioSelectGroup(int group);
     void audioSelectProgram(int program);
     void finishPatchChange();
+    bool prepareLoad(int source);
+    void fadeOutForChange();
+    void fadeInAfterChange();
     void takeAppliedProgram();
     void publishApplied();
     void reclaimProgramTables();

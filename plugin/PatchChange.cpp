@@ -83,15 +83,32 @@ void Moraine_VST::applyImage(const PatchImage& image) {
     setEngineValue(kParamMasterVolume, engineValue(kParamMasterVolume));
 }
 
-bool Moraine_VST::loadPatch(int source, bool wait) {
-    std::lock_guard lock(controlMutex_);
-    if (!library_) return false;
+// The library's patch for `source` into the control side's image; false when there is none.
+bool Moraine_VST::prepareLoad(int source) {
+    if (!library_ || !constructedOk_) return false;
     if (changeStarted_) finishPatchChange();
     library_->currentSource = source;
     const PatchRecord* record = library_->currentPatch();
     if (!record) return false;
     buildPatchImage(*record, controlChange_.image);
+    return true;
+}
+
+bool Moraine_VST::loadPatch(int source, bool wait) {
+    std::lock_guard lock(controlMutex_);
+    if (!prepareLoad(source)) return false;
     beginPatchChange(&controlChange_, wait);
+    libraryChanged();
+    return true;
+}
+
+bool Moraine_VST::startPatchLoad(int source) {
+    std::lock_guard lock(controlMutex_);
+    if (!prepareLoad(source)) return false;
+    fadeOutForChange();
+    changeStarted_ = true;
+    changeStartedAt_ = std::chrono::steady_clock::now();
+    changeStartRenders_ = renderCount_.load(std::memory_order_acquire);
     libraryChanged();
     return true;
 }
@@ -100,15 +117,7 @@ void Moraine_VST::beginPatchChange(PendingPatch* patch, bool wait) {
     std::lock_guard lock(controlMutex_);
     fadedOut_.store(false, std::memory_order_relaxed);
     if (!patch || !constructedOk_) return;
-    for (int key = 0; key < 128; ++key) {
-        const int vel = noteVelocity_[key].load(std::memory_order_relaxed);
-        controlRetrigger_[key] = vel;
-        if (vel) note(key, 0);
-    }
-    pendingPatch_.store(true, std::memory_order_release);
-    fadeGain_.store(1.0f, std::memory_order_relaxed);
-    masterVolume_.store(1.0f, std::memory_order_relaxed);
-    post({ControlCommand::PatchFadeOut, 0, 0.0f});
+    fadeOutForChange();
     if (wait && !onAudioThread()) {
         // Up to about 5 s for the fade, but no longer than it takes to see that nothing
         // renders: a host that has stopped its audio would otherwise hold us every time.
@@ -122,24 +131,17 @@ void Moraine_VST::beginPatchChange(PendingPatch* patch, bool wait) {
         }
     }
     patch->apply(*this);
-    for (int key = 0; key < 128; ++key) {
-        if (controlRetrigger_[key]) note(key, controlRetrigger_[key]);
-        controlRetrigger_[key] = 0;
-    }
-    // Everything above is queued before the flag clears, so the audio thread sees the new
-    // values no later than the start of the fade-in.
-    pendingPatch_.store(false, std::memory_order_release);
-    fadedOut_.store(false, std::memory_order_relaxed);
+    fadeInAfterChange();
 }
 
-bool Moraine_VST::startPatchLoad(int source) {
-    std::lock_guard lock(controlMutex_);
-    if (!library_ || !constructedOk_) return false;
-    if (changeStarted_) finishPatchChange();
-    library_->currentSource = source;
-    const PatchRecord* record = library_->currentPatch();
-    if (!record) return false;
-    buildPatchImage(*record, controlChange_.image);
+void Moraine_VST::finishPatchChange() {
+    changeStarted_ = false;
+    applyImage(controlChange_.image);
+    fadeInAfterChange();
+}
+
+// Held notes stop (to start again with the new sound) and the output fades out.
+void Moraine_VST::fadeOutForChange() {
     fadedOut_.store(false, std::memory_order_relaxed);
     for (int key = 0; key < 128; ++key) {
         const int vel = noteVelocity_[key].load(std::memory_order_relaxed);
@@ -150,20 +152,15 @@ bool Moraine_VST::startPatchLoad(int source) {
     fadeGain_.store(1.0f, std::memory_order_relaxed);
     masterVolume_.store(1.0f, std::memory_order_relaxed);
     post({ControlCommand::PatchFadeOut, 0, 0.0f});
-    changeStarted_ = true;
-    changeStartedAt_ = std::chrono::steady_clock::now();
-    changeStartRenders_ = renderCount_.load(std::memory_order_acquire);
-    libraryChanged();
-    return true;
 }
 
-void Moraine_VST::finishPatchChange() {
-    changeStarted_ = false;
-    applyImage(controlChange_.image);
+void Moraine_VST::fadeInAfterChange() {
     for (int key = 0; key < 128; ++key) {
         if (controlRetrigger_[key]) note(key, controlRetrigger_[key]);
         controlRetrigger_[key] = 0;
     }
+    // Everything above is queued before the flag clears, so the audio thread sees the new
+    // values no later than the start of the fade-in.
     pendingPatch_.store(false, std::memory_order_release);
     fadedOut_.store(false, std::memory_order_relaxed);
 }
