@@ -28,7 +28,10 @@ void usage(std::FILE* out) {
                  "    --cycles N         open and close N times\n"
                  "    --instances N      N plug-ins with their editors open at once\n"
                  "    --bad-parent       hand the editor a window that does not exist\n"
-                 "    --print-edits      list begin edit, automate and end edit calls\n");
+                 "    --print-edits      list begin edit, automate and end edit calls\n"
+                 "    --note N           the audio thread plays MIDI note N (needs --audio)\n"
+                 "    --render-after S   render S seconds once the editor is closed and print\n"
+                 "                       the output's pitch and peak\n");
 }
 
 // The unique ID as its four characters; bytes that do not print become '?'.
@@ -123,6 +126,10 @@ int main(int argc, char** argv) {
             options.instances = std::atoi(argv[++i]);
         } else if (arg == "--bad-parent") {
             options.badParent = true;
+        } else if (arg == "--note" && hasValue) {
+            options.midiNote = std::atoi(argv[++i]);
+        } else if (arg == "--render-after" && hasValue) {
+            options.renderAfter = std::atof(argv[++i]);
         } else if (arg == "--print-edits") {
             options.printEdits = true;
         } else if (arg == "--help" || arg == "-h") {

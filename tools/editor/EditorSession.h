@@ -17,6 +17,8 @@ struct EditorOptions {
     bool badParent = false;         // hand effEditOpen a window that does not exist
     bool audio = false;             // render blocks on a thread of its own meanwhile
     bool printEdits = false;        // list begin/automate/end calls at the end
+    int midiNote = -1;              // a note-on the audio thread sends first (with audio)
+    double renderAfter = 0.0;       // seconds rendered after the editor closed, measured
 };
 
 // Returns the process exit status.
