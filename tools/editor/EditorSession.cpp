@@ -117,6 +117,8 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
             std::fprintf(stderr, "moraine-host: the plug-in has no editor\n");
             return 1;
         }
+        if (o.unplug)
+            for (int index = 90; index <= 178; ++index) in.plugin->setParameter(index, 0.0f);
         if (profile->idleFromMaster) {
             PluginInstance* p = in.plugin.get();
             in.plugin->setIdleHook([p] { p->dispatch(effEditIdle); });
