@@ -29,6 +29,7 @@ void usage(std::FILE* out) {
                  "    --instances N      N plug-ins with their editors open at once\n"
                  "    --bad-parent       hand the editor a window that does not exist\n"
                  "    --print-edits      list begin edit, automate and end edit calls\n"
+                 "    --leave-open       unload the plug-in with its editor open\n"
                  "    --unplug           pull every cord out (jack parameters to 0) before opening\n"
                  "    --note N           the audio thread plays MIDI note N (needs --audio)\n"
                  "    --render-after S   render S seconds once the editor is closed and print\n"
@@ -135,6 +136,8 @@ int main(int argc, char** argv) {
             options.renderAfter = std::atof(argv[++i]);
         } else if (arg == "--print-edits") {
             options.printEdits = true;
+        } else if (arg == "--leave-open") {
+            options.leaveOpen = true;
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
