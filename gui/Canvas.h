@@ -76,7 +76,7 @@ public:
     CAUGuiCtrl* parent() const { return parent_; }
     const std::vector<std::unique_ptr<CAUGuiCtrl>>& children() const { return children_; }
     CAUGuiCtrl* findByParameter(int index);
-    CAUGuiCtrl* hitTest(int x, int y);
+    virtual CAUGuiCtrl* hitTest(int x, int y);
     bool needsRedraw() const;
 
     // ---- geometry

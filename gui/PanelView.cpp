@@ -1,6 +1,9 @@
 // Building the panel from its layout rows and keeping it in step with the instrument.
 #include "gui/PanelView.h"
 
+#include "gui/Cable.h"
+#include "gui/OnScreenKeyboard.h"
+
 #include "patch/PatchLibrary.h"
 #include "patch/PatchManager.h"
 
@@ -89,6 +92,8 @@ void Moraine_VSTView::buildControls() {
     canvas_.addTopLevel(std::make_unique<CAUGuiPane>(
         canvas_, PanelRect{0, 0, kPanelWidth, kPanelHeight}, background));
     for (const PanelControl& row : panelControls()) addControl(row);
+    // The cords hang over every control.
+    canvas_.pane()->addChild(std::make_unique<CordLayer>(canvas_, jacks_));
 
     for (const SliderLink& link : panelSliderLinks()) {
         auto* coarse = dynamic_cast<CAUGuiSlider*>(canvas_.findByParameter(link.coarse));
@@ -135,11 +140,18 @@ void Moraine_VSTView::addControl(const PanelControl& row) {
         break;
     }
     case PanelWidget::NotesSlider:
-    case PanelWidget::Keyboard:
         c = std::make_unique<InertControl>(canvas_, row.frame);
         break;
+    case PanelWidget::Keyboard: {
+        auto k = std::make_unique<Moraine_Keyboard>(canvas_, row.frame, snapshot_.keyHeld);
+        k->setRange(row.keyHighest, row.keyLowest);
+        c = std::move(k);
+        break;
+    }
     case PanelWidget::Jack:
-        c = std::make_unique<InertControl>(canvas_, row.parameter, row.frame, row.resolution);
+        c = std::make_unique<Moraine_Cable>(canvas_, jacks_, row.parameter, row.frame,
+                                            row.resolution, image(row.image),
+                                            image("goldplug.png"), row.code, int(row.jackRole));
         break;
     case PanelWidget::Button: {
         std::unique_ptr<CAUGuiButton> b;

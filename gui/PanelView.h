@@ -3,6 +3,7 @@
 // the editor is open.
 #pragma once
 
+#include "gui/Cable.h"
 #include "gui/Canvas.h"
 #include "gui/Images.h"
 #include "gui/Widgets.h"
@@ -63,6 +64,7 @@ public:
     CAUGuiCtrl* control(int parameter) { return canvas_.findByParameter(parameter); }
     CAUGuiCtrl* control(PanelAction action);
     CAUGuiCtrl* powerLight() { return powerLight_; }
+    const JackRegistry& jacks() const { return jacks_; }
     // The parameter last Shift-clicked (the MIDI-map popup opens for it), −1 none.
     int midiMapParameter() const { return midiMapParameter_; }
     bool built() const { return built_; }
@@ -81,6 +83,7 @@ private:
     void menuChosen(MenuKind kind, int index);
 
     PanelHost& host_;
+    JackRegistry jacks_; // the jacks in creation order; outlives them
     CAUGuiCanvas canvas_;
     PanelMessages messages_;
     std::vector<std::unique_ptr<CAUGuiGraphic>> images_;

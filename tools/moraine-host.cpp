@@ -29,7 +29,11 @@ void usage(std::FILE* out) {
                  "    --instances N      N plug-ins with their editors open at once\n"
                  "    --bad-parent       hand the editor a window that does not exist\n"
                  "    --print-edits      list begin edit, automate and end edit calls\n"
-                 "    --leave-open       unload the plug-in with its editor open\n");
+                 "    --leave-open       unload the plug-in with its editor open\n"
+                 "    --unplug           pull every cord out (jack parameters to 0) before opening\n"
+                 "    --note N           the audio thread plays MIDI note N (needs --audio)\n"
+                 "    --render-after S   render S seconds once the editor is closed and print\n"
+                 "                       the output's pitch and peak\n");
 }
 
 // The unique ID as its four characters; bytes that do not print become '?'.
@@ -124,6 +128,12 @@ int main(int argc, char** argv) {
             options.instances = std::atoi(argv[++i]);
         } else if (arg == "--bad-parent") {
             options.badParent = true;
+        } else if (arg == "--unplug") {
+            options.unplug = true;
+        } else if (arg == "--note" && hasValue) {
+            options.midiNote = std::atoi(argv[++i]);
+        } else if (arg == "--render-after" && hasValue) {
+            options.renderAfter = std::atof(argv[++i]);
         } else if (arg == "--print-edits") {
             options.printEdits = true;
         } else if (arg == "--leave-open") {

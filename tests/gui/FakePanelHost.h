@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace moraine::testing {
@@ -55,7 +56,7 @@ public:
     }
     void endEdit(int index) override { record({'e', index, 0.0f}); }
     ParameterDirtySet& dirtyParameters() override { return dirty_; }
-    void panelNote(int, int) override {}
+    void panelNote(int key, int velocity) override { panelNotes.push_back({key, velocity}); }
     void envelopeTrigger(bool pressed) override { envelope.push_back(pressed); }
     void portamentoTrigger(bool pressed) override { portamento.push_back(pressed); }
     void snapshot(PanelSnapshot& out) const override { out = snap; }
@@ -96,6 +97,7 @@ public:
     PanelSnapshot snap;
     std::string notesText;
     std::vector<bool> envelope, portamento;
+    std::vector<std::pair<int, int>> panelNotes; // key, velocity
     std::vector<int> patchLoads;
     MessageSink* sink = nullptr;
     int services = 0;

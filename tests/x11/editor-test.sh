@@ -63,6 +63,86 @@ drag)
          $2 == "e" && $3 == 2 { e = NR } END { exit !(b && e > a && !bad) }' "$work/out.txt" ||
         fail "gesture out of order"
     ;;
+cord|cord-removed)
+    # A real drag from the first oscillator's sawtooth output to the mixer override input:
+    # the host records the input's jack parameter, and the instrument then plays that
+    # oscillator alone. Pressing on the input again and dropping on bare panel pulls it out.
+    # The bare circuit: the library's first sound has cords on that output, and a press on a
+    # plugged jack picks its cords up instead of starting a new one.
+    "$host" --editor --profile ardour --seconds 4 --print-edits --screenshot "$work/window.png" \
+        --unplug --render-after 2 "$plugin" >"$work/out.txt" 2>&1 &
+    pid=$!
+    window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
+    sleep 0.5
+    xdotool mousemove --window "$window" 600 600
+    sleep 0.1
+    xdotool key Return
+    sleep 0.2
+    xdotool mousemove --window "$window" 237 163 mousedown 1
+    for step in 1 2 3 4 5 6; do
+        xdotool mousemove --window "$window" $((237 + step * 115)) $((163 - step * 9))
+        sleep 0.05
+    done
+    xdotool mousemove --window "$window" 929 107
+    sleep 0.1
+    xdotool mouseup 1
+    sleep 0.3
+    if [ "$case_name" = cord-removed ]; then
+        xdotool mousemove --window "$window" 929 107 mousedown 1
+        xdotool mousemove --window "$window" 700 250
+        sleep 0.1
+        xdotool mousemove --window "$window" 500 250
+        sleep 0.1
+        xdotool mouseup 1
+    fi
+    wait "$pid" || { cat "$work/out.txt"; fail "host exited with an error"; }
+    cat "$work/out.txt"
+    last=$(awk '$2 == "a" && $3 == 161 { v = $4 } END { print v }' "$work/out.txt")
+    hz=$(awk '$1 == "render" { print $2 }' "$work/out.txt")
+    # The cord's lowest point, where it hangs over the panel between the two jacks.
+    pixel=$(convert "$work/window.png" -crop 1x1+546+270 -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:)
+    if [ "$case_name" = cord ]; then
+        [ "$last" = "0.0580" ] || fail "the mixer override input's automation ended at '$last'"
+        # The oscillator's coarse setting of 2 V with the keyboard voltage at rest (no key
+        # yet: 0 V less the keyboard's 1 V offset): 10 Hz x 2^(2 - 1).
+        awk -v f="$hz" 'BEGIN { exit !(f > 19.8 && f < 20.2) }' || fail "rendered $hz Hz, not 20 Hz"
+        echo "$pixel" | awk '{ exit !($1 == $2 && $2 == $3 && $1 >= 100 && $1 <= 170) }' ||
+            fail "no cord on the screen (pixel $pixel)"
+    else
+        [ "$last" = "0.0000" ] || fail "the cord stayed: automation ended at '$last'"
+        echo "$pixel" | awk '{ exit ($1 == $2 && $2 == $3 && $1 >= 100 && $1 <= 170) }' ||
+            fail "a cord is still drawn (pixel $pixel)"
+    fi
+    ;;
+key-midi|key-click)
+    # A note from the host's MIDI lights its key; a key held with the mouse sounds and lights.
+    # The key of note 60: C, two octaves up, in its lower part.
+    x=$((258 + 24 * 734 / 60 + 8))
+    y=590
+    if [ "$case_name" = key-midi ]; then
+        "$host" --editor --profile carla --seconds 2 --audio --note 60 \
+            --screenshot "$work/window.png" "$plugin" >"$work/out.txt" 2>&1 ||
+            { cat "$work/out.txt"; fail "host exited with an error"; }
+    else
+        "$host" --editor --profile carla --seconds 3 --audio --screenshot "$work/window.png" \
+            "$plugin" >"$work/out.txt" 2>&1 &
+        pid=$!
+        window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
+        sleep 0.5
+        xdotool mousemove --window "$window" 600 600
+        sleep 0.1
+        xdotool key Return
+        sleep 0.2
+        xdotool mousemove --window "$window" "$x" "$y" mousedown 1
+        wait "$pid" || { cat "$work/out.txt"; fail "host exited with an error"; }
+        xdotool mouseup 1
+    fi
+    cat "$work/out.txt"
+    pixel=$(convert "$work/window.png" -crop 1x1+"$x"+"$y" -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:)
+    [ "$pixel" = "204 51 51" ] || fail "key 60 is not lit (pixel $pixel)"
+    peak=$(awk '$1 == "audio" && $2 == "peak" { print $3 }' "$work/out.txt")
+    awk -v p="$peak" 'BEGIN { exit !(p > 0.01) }' || fail "nothing sounded (peak $peak)"
+    ;;
 bad-parent)
     run --bad-parent --seconds 0.2
     grep -q "effEditOpen refused the parent window" "$work/out.txt" || fail "the editor opened"

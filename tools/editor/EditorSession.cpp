@@ -5,7 +5,9 @@
 #include "tools/host/VstHost.h"
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -55,6 +57,39 @@ bool askRect(PluginInstance& p) {
     return true;
 }
 
+// Renders `seconds` of output and prints its pitch (from upward crossings of its mean,
+// after a settling half second) and its peak.
+void measureRender(PluginInstance& p, double seconds) {
+    const int frames = p.config().blockSize;
+    const double rate = p.config().sampleRate;
+    std::vector<float> l(static_cast<std::size_t>(frames)), r(static_cast<std::size_t>(frames));
+    float* out[2] = {l.data(), r.data()};
+    std::vector<float> all;
+    const long total = long((seconds + 0.5) * rate);
+    while (long(all.size()) < total) {
+        p.process(nullptr, out, frames);
+        all.insert(all.end(), l.begin(), l.end());
+    }
+    const std::size_t start = std::size_t(0.5 * rate);
+    double mean = 0.0;
+    float peak = 0.0f;
+    for (std::size_t i = start; i < all.size(); ++i) {
+        mean += all[i];
+        peak = std::max(peak, std::fabs(all[i]));
+    }
+    mean /= double(all.size() - start);
+    long first = -1, last = -1, crossings = 0;
+    for (std::size_t i = start + 1; i < all.size(); ++i) {
+        if (all[i - 1] < mean && all[i] >= mean) {
+            if (first < 0) first = long(i);
+            last = long(i);
+            ++crossings;
+        }
+    }
+    const double hz = crossings > 1 ? (crossings - 1) * rate / double(last - first) : 0.0;
+    std::printf("render %.2f Hz peak %.4f\n", hz, double(peak));
+}
+
 } // namespace
 
 int runEditorSession(const std::string& path, const EditorOptions& o) {
@@ -82,6 +117,8 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
             std::fprintf(stderr, "moraine-host: the plug-in has no editor\n");
             return 1;
         }
+        if (o.unplug)
+            for (int index = 90; index <= 178; ++index) in.plugin->setParameter(index, 0.0f);
         if (profile->idleFromMaster) {
             PluginInstance* p = in.plugin.get();
             in.plugin->setIdleHook([p] { p->dispatch(effEditIdle); });
@@ -89,6 +126,7 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
     }
 
     std::atomic<bool> running{true};
+    std::atomic<float> audioPeak{0.0f};
     // The host's other threads: automation and audio, as long as the session lasts.
     std::thread automation, audio;
     if (o.automate || o.flood > 0) {
@@ -113,8 +151,15 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
             float* out[2] = {l.data(), r.data()};
             const auto period = std::chrono::microseconds(
                 long(1e6 * frames / instances[0].plugin->config().sampleRate));
+            if (o.midiNote >= 0 && o.midiNote < 128)
+                for (Instance& in : instances)
+                    in.plugin->queueMidi(0, 0x90, std::uint8_t(o.midiNote), 100);
             while (running) {
-                for (Instance& in : instances) in.plugin->process(nullptr, out, frames);
+                for (Instance& in : instances) {
+                    in.plugin->process(nullptr, out, frames);
+                    for (int i = 0; i < frames; ++i)
+                        audioPeak = std::max(audioPeak.load(), std::fabs(l[std::size_t(i)]));
+                }
                 std::this_thread::sleep_for(period);
             }
         });
@@ -200,6 +245,8 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
     if (automation.joinable()) automation.join();
     if (audio.joinable()) audio.join();
 
+    if (o.audio) std::printf("audio peak %.4f\n", double(audioPeak.load()));
+    if (o.renderAfter > 0.0 && instances[0].plugin) measureRender(*instances[0].plugin, o.renderAfter);
     if (o.printEdits && instances[0].plugin)
         for (const auto& e : instances[0].plugin->editCalls())
             std::printf("edit %c %d %.4f\n", e.kind, e.index, double(e.value));

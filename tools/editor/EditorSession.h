@@ -18,6 +18,9 @@ struct EditorOptions {
     bool audio = false;             // render blocks on a thread of its own meanwhile
     bool printEdits = false;        // list begin/automate/end calls at the end
     bool leaveOpen = false;         // close the plug-in with its editor still open
+    bool unplug = false;            // every jack parameter set to 0 before the editor opens
+    int midiNote = -1;              // a note-on the audio thread sends first (with audio)
+    double renderAfter = 0.0;       // seconds rendered after the editor closed, measured
 };
 
 // Returns the process exit status.

@@ -411,7 +411,10 @@ void drawKeys(cairo_t* cr, const PanelControl& c) {
         return cls == 1 || cls == 3 || cls == 6 || cls == 8 || cls == 10;
     };
 
-    sunkenBox(cr, f.x - 2, f.y - 2, f.w + 4, f.h + 4, 2, {0.02, 0.02, 0.025});
+    // The highest note starts at the frame's right edge and its key lies beyond it, as far
+    // as its lit area reaches (within the section).
+    const double keysRight = std::min(noteX(highest) + 20.0, 1006.0);
+    sunkenBox(cr, f.x - 2, f.y - 2, keysRight - f.x + 2, f.h + 4, 2, {0.02, 0.02, 0.025});
     // White keys: the boundaries halfway between neighbouring lower parts.
     std::vector<double> edges;
     std::vector<int> whites;
@@ -425,7 +428,7 @@ void drawKeys(cairo_t* cr, const PanelControl& c) {
     }
     for (std::size_t i = 0; i < whites.size(); ++i) {
         double x0 = i == 0 ? f.x : (edges[2 * i] + edges[2 * i - 1]) / 2;
-        double x1 = i + 1 == whites.size() ? f.right() : (edges[2 * i + 1] + edges[2 * i + 2]) / 2;
+        double x1 = i + 1 == whites.size() ? keysRight : (edges[2 * i + 1] + edges[2 * i + 2]) / 2;
         x0 = std::round(x0);
         x1 = std::round(x1);
         cairo_pattern_t* g = cairo_pattern_create_linear(0, f.y, 0, bottom);
