@@ -113,7 +113,16 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
             float* out[2] = {l.data(), r.data()};
             const auto period = std::chrono::microseconds(
                 long(1e6 * frames / instances[0].plugin->config().sampleRate));
+            const auto start = Clock::now();
+            std::size_t sent = 0;
             while (running) {
+                const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+                for (; sent < o.midi.size() && o.midi[sent].at <= elapsed; ++sent) {
+                    const auto& m = o.midi[sent];
+                    std::printf("midi %.2f s: %02x %d %d\n", elapsed, m.status, m.data1, m.data2);
+                    instances[0].plugin->queueMidi(0, uint8_t(m.status), uint8_t(m.data1),
+                                                   uint8_t(m.data2));
+                }
                 for (Instance& in : instances) in.plugin->process(nullptr, out, frames);
                 std::this_thread::sleep_for(period);
             }
@@ -187,6 +196,8 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
     if (automation.joinable()) automation.join();
     if (audio.joinable()) audio.join();
 
+    for (int index : o.printParams)
+        std::printf("param %d %.4f\n", index, double(instances[0].plugin->getParameter(index)));
     if (o.printEdits)
         for (const auto& e : instances[0].plugin->editCalls())
             std::printf("edit %c %d %.4f\n", e.kind, e.index, double(e.value));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace moraine {
 
@@ -17,6 +18,13 @@ struct EditorOptions {
     bool badParent = false;         // hand effEditOpen a window that does not exist
     bool audio = false;             // render blocks on a thread of its own meanwhile
     bool printEdits = false;        // list begin/automate/end calls at the end
+    // MIDI the audio thread sends once the session has run `at` seconds (needs audio).
+    struct TimedMidi {
+        double at;
+        int status, data1, data2;
+    };
+    std::vector<TimedMidi> midi;
+    std::vector<int> printParams; // parameters whose values are printed at the end
 };
 
 // Returns the process exit status.
