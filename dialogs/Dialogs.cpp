@@ -703,7 +703,33 @@ private:
 
 // ---------------------------------------------------------------- the set
 
+namespace {
+// Two-frame strips: the lit frame below the plain one.
+constexpr const char* kStrips[] = {
+    "ok.png",     "cancel.png", "import.png", "export.png",   "cut.png",    "copy.png",
+    "paste.png",  "up.png",     "down.png",   "rename.png",   "delete.png", "select.png",
+    "newgroup.png", "newcat.png", "checkbox.png", "linear.png", "log.png",  "exp.png",
+};
+constexpr const char* kPlain[] = {"menu_left.png", "menu_center.png", "menu_right.png",
+                                  "leftrangecap.png", "rightrangecap.png", "small_back1.png"};
+} // namespace
+
+void PanelDialogsImpl::loadImages() {
+    const ImageFailureReporter report = [this](const std::string& text) { inform(text); };
+    for (const char* name : kStrips) images_[name] = std::make_unique<CAUGuiGraphic>(name, 2, report);
+    for (const char* name : kPlain) images_[name] = std::make_unique<CAUGuiGraphic>(name, 1, report);
+    images_["smallslider1.png"] = std::make_unique<CAUGuiHandleImage>(
+        "smallslider1.png", 0, 0, Orientation::Horizontal, report);
+}
+
+const CAUGuiGraphic* PanelDialogsImpl::image(const char* name) const {
+    if (!name) return nullptr;
+    auto it = images_.find(name);
+    return it != images_.end() ? it->second.get() : view_.image(name);
+}
+
 PanelDialogsImpl::PanelDialogsImpl(Moraine_VSTView& view) : view_(view) {
+    loadImages();
     view.messages().setNest([this](std::unique_ptr<PanelMessageBox>& box) {
         auto* d = dynamic_cast<QIXInternalPopup*>(view_.canvas().modal());
         if (!d) return false;

@@ -65,13 +65,17 @@ public:
 
     gui::Moraine_VSTView& view() { return view_; }
     PanelHost& host() { return view_.host(); }
-    const CAUGuiGraphic* image(const char* name) const { return view_.image(name); }
+    // The dialogs' own art first (buttons, check box, curves, menu and range pieces), then
+    // the panel's (backgrounds).
+    const CAUGuiGraphic* image(const char* name) const;
     const PanelSnapshot& snapshot() const { return snapshot_; }
     std::string lastFolder;
 
 private:
+    void loadImages();
     gui::Moraine_VSTView& view_;
     PanelSnapshot snapshot_;
+    std::map<std::string, std::unique_ptr<CAUGuiGraphic>> images_;
 };
 
 // The factory the plug-in installs (gui::setPanelDialogsFactory).

@@ -202,7 +202,7 @@ constexpr DialogLayout kLayouts[] = {
     {"save midi map", "microselect.png", 200, 80, 340, 210, 44, 37, kSaveMidiMap},
     {"tunings", "microselect.png", 200, 80, 340, 210, 24, 38, kTunings},
     {"about", "aboutBack.png", 100, 80, 600, 450, 0, 0, kAbout},
-    {"file chooser", "gradient.png", 200, 60, 600, 450, 0, 0, kFileChooser},
+    {"file chooser", "patch.png", 200, 80, 600, 450, 0, 0, kFileChooser},
 };
 } // namespace
 

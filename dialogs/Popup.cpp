@@ -271,9 +271,9 @@ QIXTextCtrl::QIXTextCtrl(CAUGuiCanvas& canvas, PanelRect frame, std::string text
 
 void QIXTextCtrl::draw(cairo_t* cr) {
     if (centred_)
-        drawCentredText(cr, frame_, text_, "Helvetica", std::min(14, frame_.h - 4), 1, 1, 1);
+        drawCentredText(cr, frame_, text_, "Helvetica", std::min(13, frame_.h - 4), 1, 1, 1);
     else
-        leftText(cr, frame_, text_, std::min(14, frame_.h - 4), 1, 1, 1, 0);
+        leftText(cr, frame_, text_, std::min(12, frame_.h - 4), 1, 1, 1, 0);
 }
 
 void QIXTextCtrl::setText(std::string text) {

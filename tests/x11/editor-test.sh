@@ -87,6 +87,8 @@ dialog-saveas)
     xdotool mousemove --window "$window" 470 245 click 1   # the name field
     sleep 0.2
     xdotool type --delay 20 "Xvfb Lead"
+    sleep 0.2
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/saveas.png"
     xdotool key Return    # ends the field
     sleep 0.2
     xdotool key Return    # the dialog's OK
@@ -117,18 +119,22 @@ dialog-archive)
     xdotool key Return
     sleep 0.5
     [ -s "$HOME/roundtrip.qix" ] || { cat "$work/out.txt"; fail "no exported archive"; }
+    xdotool key Return                                     # the export's notice
+    sleep 0.3
     xdotool mousemove --window "$window" 283 181 click 1   # import
     sleep 0.3
     xdotool mousemove --window "$window" 260 125 click 1   # roundtrip.qix, the only file
     sleep 0.2
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/chooser.png"
     xdotool mousemove --window "$window" 740 482 click 1   # the chooser's OK
     sleep 0.5
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/notice.png"
     xdotool key Return                                     # the import's notice
     sleep 0.3
     xdotool mousemove --window "$window" 768 487 click 1   # the manager's OK
     wait "$pid" || { cat "$work/out.txt"; fail "host exited with an error"; }
     after=$(find "$MORAINE_DATA_DIR" -mindepth 2 -type d | wc -l)
-    [ "$after" -gt "$before" ] || { cat "$work/out.txt"; fail "import added no folder ($before, $after)"; }
+    [ "$after" -gt "$before" ] || { grep -v "^opening\|^saved" "$work/out.txt"; find "$MORAINE_DATA_DIR" -maxdepth 2; fail "import added no folder ($before, $after)"; }
     ;;
 dialog-learn)
     # Shift-click the cutoff, tick learn, CC 20 from the host, OK: CC 20 moves the cutoff.
@@ -145,6 +151,7 @@ dialog-learn)
     sleep 0.3
     xdotool mousemove --window "$window" 480 289 click 1   # Midi Learn
     sleep 2.2                                              # CC 20 arrives meanwhile
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/midimap.png"
     xdotool mousemove --window "$window" 490 554 click 1   # OK
     wait "$pid" || { cat "$work/out.txt"; fail "host exited with an error"; }
     value=$(awk '$1 == "param" && $2 == 23 { print $3 }' "$work/out.txt")
