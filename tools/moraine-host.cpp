@@ -30,7 +30,8 @@ void usage(std::FILE* out) {
                  "    --bad-parent       hand the editor a window that does not exist\n"
                  "    --print-edits      list begin edit, automate and end edit calls\n"
                  "    --midi-at T:S:D1:D2  with --audio: send a MIDI message T seconds in\n"
-                 "    --print-param N    print parameter N's value at the end\n");
+                 "    --print-param N    print parameter N's value at the end\n"
+                 "    --leave-open       unload the plug-in with its editor open\n");
 }
 
 // The unique ID as its four characters; bytes that do not print become '?'.
@@ -149,6 +150,8 @@ int main(int argc, char** argv) {
             options.midi.push_back(m);
         } else if (arg == "--print-param" && hasValue) {
             options.printParams.push_back(std::atoi(argv[++i]));
+        } else if (arg == "--leave-open") {
+            options.leaveOpen = true;
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;

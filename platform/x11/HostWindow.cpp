@@ -7,6 +7,10 @@ namespace moraine::x11 {
 
 namespace {
 Display* dpyOf(void* d) { return static_cast<Display*>(d); }
+// A host survives its X server going away (its own choice; ours is to keep driving the
+// plug-in so that the editor's handling of it shows).
+void serverGone(Display*, void* flag) { *static_cast<bool*>(flag) = true; }
+int keepGoing(Display*) { return 0; }
 } // namespace
 
 std::unique_ptr<HostWindow> HostWindow::open(int width, int height, const char* title) {
@@ -14,6 +18,8 @@ std::unique_ptr<HostWindow> HostWindow::open(int width, int height, const char* 
     if (!dpy) return nullptr;
     std::unique_ptr<HostWindow> w(new HostWindow());
     w->display_ = dpy;
+    XSetIOErrorExitHandler(dpy, serverGone, &w->dead_);
+    XSetIOErrorHandler(keepGoing);
     const int screen = DefaultScreen(dpy);
     w->window_ = XCreateSimpleWindow(dpy, RootWindow(dpy, screen), 0, 0, unsigned(width),
                                      unsigned(height), 0, BlackPixel(dpy, screen),
@@ -32,19 +38,20 @@ std::unique_ptr<HostWindow> HostWindow::open(int width, int height, const char* 
 
 HostWindow::~HostWindow() {
     if (!display_) return;
-    XDestroyWindow(dpyOf(display_), window_);
+    if (!dead_) XDestroyWindow(dpyOf(display_), window_);
     XCloseDisplay(dpyOf(display_));
 }
 
 void HostWindow::pump() {
     Display* dpy = dpyOf(display_);
-    while (XPending(dpy) > 0) {
+    while (!dead_ && XPending(dpy) > 0) {
         XEvent e;
         XNextEvent(dpy, &e);
     }
 }
 
 bool HostWindow::captureChild(std::vector<std::uint32_t>& pixels, int& width, int& height) {
+    if (dead_) return false;
     Display* dpy = dpyOf(display_);
     XSync(dpy, False);
     Window root = 0, parent = 0;

@@ -24,9 +24,12 @@ public:
     bool captureChild(std::vector<std::uint32_t>& pixels, int& width, int& height);
     // A window id that no window has (to test a host passing garbage).
     unsigned long unusedWindowId() const;
+    // False once the server has gone away.
+    bool alive() const { return !dead_; }
 
 private:
     HostWindow() = default;
+    bool dead_ = false;
     void* display_ = nullptr;
     unsigned long window_ = 0;
 };

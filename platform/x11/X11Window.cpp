@@ -131,6 +131,44 @@ void connectionLost(Display*, void* data) {
     static_cast<std::atomic<bool>*>(data)->store(true);
     std::printf("the X server connection of the editor was lost\n");
 }
+
+// Xlib's I/O error handler is process-wide and its default ends the process. While any
+// editor is open ours stands in front of the host's: for our own connections it returns
+// (the per-display exit handler above then marks the window dead), for every other
+// connection it hands over to whatever was there before. The last editor to close puts the
+// previous handler back, so nothing points into this library once it is unloaded.
+std::mutex ioMutex;
+std::vector<Display*> ourDisplays;
+XIOErrorHandler previousIoHandler = nullptr;
+
+int ioError(Display* dpy) {
+    XIOErrorHandler previous;
+    {
+        std::lock_guard<std::mutex> lock(ioMutex);
+        if (std::find(ourDisplays.begin(), ourDisplays.end(), dpy) != ourDisplays.end()) return 0;
+        previous = previousIoHandler;
+    }
+    return previous ? previous(dpy) : 0;
+}
+
+void adoptDisplay(Display* dpy) {
+    std::lock_guard<std::mutex> lock(ioMutex);
+    if (ourDisplays.empty()) previousIoHandler = XSetIOErrorHandler(ioError);
+    ourDisplays.push_back(dpy);
+}
+
+void releaseDisplay(Display* dpy) {
+    std::lock_guard<std::mutex> lock(ioMutex);
+    auto found = std::find(ourDisplays.begin(), ourDisplays.end(), dpy);
+    if (found == ourDisplays.end()) return;
+    ourDisplays.erase(found);
+    if (ourDisplays.empty()) {
+        const XIOErrorHandler current = XSetIOErrorHandler(previousIoHandler);
+        // Someone installed another handler meanwhile: theirs stays.
+        if (current != ioError) XSetIOErrorHandler(current);
+        previousIoHandler = nullptr;
+    }
+}
 } // namespace
 
 std::unique_ptr<X11Window> X11Window::open(unsigned long parent, int width, int height) {
@@ -143,6 +181,7 @@ std::unique_ptr<X11Window> X11Window::open(unsigned long parent, int width, int 
     s.dpy = dpy;
     // A lost server must not end the host: this display's I/O errors only mark it dead.
     XSetIOErrorExitHandler(dpy, connectionLost, &s.dead);
+    adoptDisplay(dpy);
     const int screen = DefaultScreen(dpy);
 
     XWindowAttributes parentAttributes;
@@ -154,6 +193,7 @@ std::unique_ptr<X11Window> X11Window::open(unsigned long parent, int width, int 
     if (!parentOk) {
         std::printf("editor: parent window 0x%lx does not exist\n", parent);
         XCloseDisplay(dpy);
+        releaseDisplay(dpy);
         w->state_->dpy = nullptr;
         return nullptr;
     }
@@ -251,6 +291,7 @@ X11Window::~X11Window() {
         XSync(s.dpy, False);
     }
     XCloseDisplay(s.dpy);
+    releaseDisplay(s.dpy);
 }
 
 void X11Window::bell() {

@@ -9,6 +9,8 @@ work="$(mktemp -d)"
 export MORAINE_DATA_DIR="$work/data"
 mkdir -p "$MORAINE_DATA_DIR"
 trap 'rm -rf "$work"' EXIT
+# Sanitizer builds: what the plug-in keeps for the process on purpose is not a leak.
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 fail() {
     echo "FAILED: $*" >&2
@@ -68,11 +70,28 @@ bad-parent)
 cycles)
     run --profile juce --cycles 50 --seconds 0.05
     ;;
+left-open)
+    run --profile ardour --seconds 0.5 --automate --leave-open
+    ;;
 instances)
     run --profile carla --instances 8 --seconds 1 --automate
     ;;
 flood)
     run --profile ardour --flood 10000 --audio --seconds 2
+    ;;
+server-gone)
+    # The X server dies while the editor is open: the editor stops drawing, the host lives.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    server=$!
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    DISPLAY=":$(cat "$work/display")" "$host" --editor --profile carla --seconds 3 --automate \
+        "$plugin" >"$work/out.txt" 2>&1 &
+    pid=$!
+    sleep 1.5
+    kill "$server"
+    wait "$pid" || true
+    grep -q "connection of the editor was lost" "$work/out.txt" || { cat "$work/out.txt"; fail "the editor did not notice"; }
+    grep -q "editor session done" "$work/out.txt" || { cat "$work/out.txt"; fail "the host did not finish"; }
     ;;
 dialog-saveas)
     # Save as: type a name into the in-panel field, OK, and the patch is on disk.

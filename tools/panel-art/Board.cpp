@@ -164,7 +164,7 @@ constexpr ControlLabel kLabels[] = {
     {55, "LAG", Place::Inside},
     {125, "", Place::Shared}, {126, "", Place::Shared}, {127, "", Place::Shared},
     {128, "", Place::Shared},
-    {129, "CH 1", Place::Above, 6}, {130, "", Place::Shared}, {131, "CH 2", Place::Below, 6},
+    {129, "CH 1", Place::Above, 6}, {130, "", Place::Shared}, {131, "CH 2", Place::Above, 4},
     {134, "INV 1", Place::Below, 6}, {133, "INV 2", Place::Above, 6},
     {132, "LAG", Place::Below, 6},
     // Sample and hold.
@@ -180,7 +180,7 @@ constexpr ControlLabel kLabels[] = {
     {170, "SQR", Place::Right, 3}, {171, "DLY", Place::Right, 3},
     {65, "LFO RATE", Place::Inside}, {66, "VIB DELAY", Place::Inside},
     {67, "VIB DEPTH", Place::Inside}, {68, "PORTA TIME", Place::Inside},
-    {62, "TRIG", Place::Above, 6}, {63, "REPEAT", Place::Above, 6, 30},
+    {62, "TRIG", Place::Above, 6}, {63, "REPEAT", Place::Above, 6, 25},
     {167, "UP 1", Place::Left, 2}, {168, "UP 2", Place::Left, 2},
     {76, "LATCH", Place::Below, 6, 27}, {71, "BEND", Place::Below, 7},
     {64, "OCTAVE", Place::Below, 8, 32}, {69, "PORTA", Place::Above, 6},
