@@ -456,11 +456,15 @@ public:
         lastSeen_ = owner.snapshot().lastController;
     }
 
-    // With learn ticked, the last controller moved becomes the controller number.
+    // With learn ticked, the last controller the instrument received becomes the controller
+    // number: at once when the box is ticked, then whenever another one moves.
     void learn(const PanelSnapshot& s) {
-        if (s.lastController == lastSeen_) return;
+        const bool on = ticked(control(kRoleLearn));
+        const bool fresh = on && !learning_;
+        learning_ = on;
+        if (!on || s.lastController <= 0.0f) return;
+        if (!fresh && s.lastController == lastSeen_) return;
         lastSeen_ = s.lastController;
-        if (!ticked(control(kRoleLearn)) || s.lastController <= 0.0f) return;
         const int cc = s.lastController >= 57344.0f ? kPitchBendController : int(s.lastController);
         field(kRoleControllerNumber)->setText(std::to_string(cc));
         setTicked(control(kRoleSourceCheck + 0), true);
@@ -496,6 +500,7 @@ public:
 private:
     int parameter_;
     float lastSeen_ = 0.0f;
+    bool learning_ = false;
 };
 
 // ---------------------------------------------------------------- beat, maps, tunings

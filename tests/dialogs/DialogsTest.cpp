@@ -294,7 +294,8 @@ TEST(Dialogs, MidiMapLearnsTheLastControllerAndStoresTheEntry) {
     p.host.snap.lastController = 7;
     p.view->idle();
     EXPECT_NE(d->field(kRoleControllerNumber)->text(), "7");
-    p.click(d->control(kRoleLearn));
+    p.click(d->control(kRoleLearn)); // ticking learn takes the last controller at once
+    EXPECT_EQ(d->field(kRoleControllerNumber)->text(), "7");
     p.host.snap.lastController = 20;
     p.view->idle();
     EXPECT_EQ(d->field(kRoleControllerNumber)->text(), "20");

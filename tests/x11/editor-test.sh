@@ -95,7 +95,7 @@ server-gone)
     ;;
 dialog-saveas)
     # Save as: type a name into the in-panel field, OK, and the patch is on disk.
-    "$host" --editor --profile carla --seconds 5 "$plugin" >"$work/out.txt" 2>&1 &
+    "$host" --editor --profile carla --seconds 8 "$plugin" >"$work/out.txt" 2>&1 &
     pid=$!
     window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
     sleep 0.5
@@ -119,7 +119,7 @@ dialog-archive)
     # Export a category through the file chooser, then import it back.
     export HOME="$work/home"
     mkdir -p "$HOME"
-    "$host" --editor --profile ardour --seconds 8 "$plugin" >"$work/out.txt" 2>&1 &
+    "$host" --editor --profile ardour --seconds 14 "$plugin" >"$work/out.txt" 2>&1 &
     pid=$!
     window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
     sleep 0.5
@@ -132,20 +132,21 @@ dialog-archive)
     sleep 0.2
     xdotool mousemove --window "$window" 283 210 click 1   # export
     sleep 0.3
-    xdotool mousemove --window "$window" 430 442 click 1   # the chooser's name field
+    xdotool mousemove --window "$window" 430 462 click 1   # the chooser's name field
     sleep 0.2
     xdotool type --delay 20 "roundtrip"
     xdotool key Return
     sleep 0.5
+    for _ in $(seq 50); do [ -s "$HOME/roundtrip.qix" ] && break; sleep 0.1; done
     [ -s "$HOME/roundtrip.qix" ] || { cat "$work/out.txt"; fail "no exported archive"; }
     xdotool key Return                                     # the export's notice
     sleep 0.3
     xdotool mousemove --window "$window" 283 181 click 1   # import
     sleep 0.3
-    xdotool mousemove --window "$window" 260 125 click 1   # roundtrip.qix, the only file
+    xdotool mousemove --window "$window" 260 145 click 1   # roundtrip.qix, the only file
     sleep 0.2
     [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/chooser.png"
-    xdotool mousemove --window "$window" 740 482 click 1   # the chooser's OK
+    xdotool mousemove --window "$window" 740 502 click 1   # the chooser's OK
     sleep 0.5
     [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/notice.png"
     xdotool key Return                                     # the import's notice
@@ -158,8 +159,8 @@ dialog-archive)
 dialog-learn)
     # Shift-click the cutoff, tick learn, CC 20 from the host, OK: CC 20 moves the cutoff.
     # A program change arrives while the dialog is open and lands without harm.
-    "$host" --editor --profile ardour --seconds 6 --audio --midi-at 2.5:0xB0:20:64 \
-        --midi-at 3.0:0xC0:1:0 --midi-at 4.5:0xB0:20:0 --print-param 23 "$plugin" \
+    "$host" --editor --profile ardour --seconds 9 --audio --midi-at 2.5:0xB0:20:64 \
+        --midi-at 3.0:0xC0:1:0 --midi-at 7.0:0xB0:20:0 --print-param 23 "$plugin" \
         >"$work/out.txt" 2>&1 &
     pid=$!
     window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
