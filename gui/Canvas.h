@@ -23,6 +23,10 @@ namespace moraine::gui {
 
 class CAUGuiCanvas;
 
+// Result of a mouse or key operation: 0 handled, 2 not handled.
+constexpr int kHandled = 0;
+constexpr int kNotHandled = 2;
+
 // At most 1023 rectangles; later ones are dropped (the control still redraws those held).
 class RectList {
 public:
@@ -41,9 +45,6 @@ private:
 PanelRect intersect(const PanelRect& a, const PanelRect& b);
 PanelRect unite(const PanelRect& a, const PanelRect& b);
 
-// Result of a mouse or key operation: 0 handled, 2 not handled.
-constexpr int kHandled = 0;
-constexpr int kNotHandled = 2;
 
 class CAUGuiCtrl {
 public:
@@ -63,6 +64,8 @@ public:
     virtual int mouseDrag(int, int, bool, bool) { return kNotHandled; }
     virtual int mouseUp(int, int, bool, bool) { return kNotHandled; }
     virtual int keyDown(int key, int modifiers);
+    // Typed or pasted text (UTF-8) for a text field.
+    virtual int textInput(const std::string&) { return kNotHandled; }
     virtual void setFocus(bool) {}
     // Draws the tip into tipBox(); nameOnly for the hover tip.
     virtual void drawTip(cairo_t* cr, bool nameOnly);
@@ -204,6 +207,35 @@ public:
     CAUGuiCtrl* focused() const { return focused_; }
     CAUGuiCtrl* hovered() const { return hovered_; }
 
+    // ---- what the window offers text fields: a beep for a refused key, and the keyboard
+    // focus taken while a field edits and given back after
+    void setBell(std::function<void()> bell) { bell_ = std::move(bell); }
+    void setTextInputHook(std::function<void(bool)> hook) { textInput_ = std::move(hook); }
+    void bell() {
+        if (bell_) bell_();
+    }
+    void setTextInput(bool on) {
+        if (textInput_) textInput_(on);
+    }
+    // The system clipboard: `put` owns it with a text; `request` asks for its text, which
+    // arrives later through textInput(). Unset, fields keep a clipboard of their own.
+    void setClipboardHooks(std::function<void(const std::string&)> put,
+                           std::function<void()> request) {
+        clipboardPut_ = std::move(put);
+        clipboardRequest_ = std::move(request);
+    }
+    bool hasSystemClipboard() const { return bool(clipboardPut_) && bool(clipboardRequest_); }
+    void clipboardPut(const std::string& text) {
+        if (clipboardPut_) clipboardPut_(text);
+    }
+    void clipboardRequest() {
+        if (clipboardRequest_) clipboardRequest_();
+    }
+    // Text from the window's input method or a paste: to the modal popup only.
+    int textInput(const std::string& text) {
+        return modal_ ? modal_->textInput(text) : kNotHandled;
+    }
+
     // ---- tips
     bool showTips() const { return showTips_; }
     void setShowTips(bool on) { showTips_ = on; }
@@ -252,6 +284,10 @@ private:
     std::uint32_t serialCounter_ = 0;
     std::vector<PanelRect> damage_;
     long paintCount_ = 0;
+    std::function<void()> bell_;
+    std::function<void(bool)> textInput_;
+    std::function<void(const std::string&)> clipboardPut_;
+    std::function<void()> clipboardRequest_;
 };
 
 } // namespace moraine::gui

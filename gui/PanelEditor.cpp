@@ -84,6 +84,13 @@ bool Moraine_Window::open(void* parent) {
     auto lock = host_.controlLock(); // the panel reads the library while it builds
     try {
         view_ = std::make_unique<Moraine_VSTView>(host_);
+        // Text fields beep, take the keyboard and use the clipboard through the window.
+        x11::X11Window* w = window_.get();
+        CAUGuiCanvas& canvas = view_->canvas();
+        canvas.setBell([w] { w->bell(); });
+        canvas.setTextInputHook([w](bool on) { w->takeFocus(on); });
+        canvas.setClipboardHooks([w](const std::string& t) { w->setClipboard(t); },
+                                 [w] { w->requestClipboard(); });
     } catch (...) {
         view_.reset(); // the editor stays open without a view: idle does nothing
     }
@@ -129,6 +136,9 @@ void Moraine_Window::handle(const x11::WindowEvent& e) {
         break;
     case x11::WindowEvent::kWheel:
         if (canvas.modal()) canvas.keyDown(e.wheel < 0 ? kKeyUp : kKeyDown, 0);
+        break;
+    case x11::WindowEvent::kText:
+        canvas.textInput(e.text);
         break;
     case x11::WindowEvent::kExpose:
         exposed_ = true;

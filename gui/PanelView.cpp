@@ -28,19 +28,31 @@ void PanelMessages::ask(const std::string& text, std::function<void(bool)> answe
 }
 
 void PanelMessages::service() {
-    if (showing_ || queue_.empty() || canvas_.modal()) return;
-    Box box = std::move(queue_.front());
+    if (showing_ || queue_.empty()) return;
+    if (canvas_.modal() && !nest_) return;
+    Box& next = queue_.front();
+    auto answer = next.answer;
+    auto made = std::make_unique<PanelMessageBox>(canvas_, next.text, next.question,
+                                                  [this, answer](bool ok) {
+                                                      showing_ = false;
+                                                      if (answer) answer(ok);
+                                                  });
+    if (canvas_.modal()) {
+        if (!nest_(made)) return; // a menu is open: the box waits
+    } else {
+        canvas_.openModal(std::move(made));
+    }
     queue_.pop_front();
     showing_ = true;
-    auto answer = std::move(box.answer);
-    canvas_.openModal(std::make_unique<PanelMessageBox>(
-        canvas_, box.text, box.question, [this, answer](bool ok) {
-            showing_ = false;
-            if (answer) answer(ok);
-        }));
 }
 
 // ---------------------------------------------------------------- view
+
+namespace {
+PanelDialogsFactory dialogsFactory = nullptr;
+}
+
+void setPanelDialogsFactory(PanelDialogsFactory factory) { dialogsFactory = factory; }
 
 Moraine_VSTView::Moraine_VSTView(PanelHost& host)
     : host_(host), canvas_(&host), messages_(canvas_) {
@@ -48,9 +60,11 @@ Moraine_VSTView::Moraine_VSTView(PanelHost& host)
     host_.setMessageSink(&messages_);
     loadImages();
     buildControls();
+    if (dialogsFactory) dialogs_ = dialogsFactory(*this);
 }
 
 Moraine_VSTView::~Moraine_VSTView() {
+    dialogs_.reset();
     host_.setMessageSink(nullptr);
     canvas_.setListener(nullptr);
 }
@@ -221,6 +235,11 @@ void Moraine_VSTView::controlChanged(CAUGuiCtrl& control) {
     }
 }
 
+void Moraine_VSTView::midiMapRequested(int parameter) {
+    midiMapParameter_ = parameter;
+    if (dialogs_) dialogs_->openMidiMap(parameter);
+}
+
 void Moraine_VSTView::refreshMenus() {
     PatchLibrary& lib = host_.library();
     if (menus_[int(MenuKind::Group)]) menus_[int(MenuKind::Group)]->setItems(lib.groupNameList(), lib.currentGroup);
@@ -271,7 +290,9 @@ void Moraine_VSTView::buttonAction(PanelAction action, int value) {
             messages_.inform("This patch is currently locked.  It must be unlocked in order to "
                              "save it.");
             break;
-        case SaveResult::NeedsSaveAs: break; // the save-as popup arrives with the dialogs
+        case SaveResult::NeedsSaveAs:
+            if (dialogs_) dialogs_->open(PanelAction::SaveAs);
+            break;
         }
         break;
     case PanelAction::Reset:
@@ -282,8 +303,12 @@ void Moraine_VSTView::buttonAction(PanelAction action, int value) {
         setPatchLocked(host_.library(), value != 0);
         refreshMenus();
         break;
+    case PanelAction::SaveAs:
+    case PanelAction::PatchManager:
+    case PanelAction::Logo:
+        if (dialogs_) dialogs_->open(action);
+        break;
     default:
-        // The save-as and patch-manager popups and the panel menu come with the dialogs.
         break;
     }
 }
@@ -306,6 +331,7 @@ const std::vector<PanelRect>& Moraine_VSTView::idle() {
         refreshTexts();
         refreshMenus();
     }
+    if (dialogs_) dialogs_->idle(snapshot_);
     messages_.service();
     return canvas_.redraw();
 }

@@ -33,6 +33,10 @@ public:
     void ask(const std::string& text, std::function<void(bool)> answer);
     // Opens the next box when none is showing; called on each idle.
     void service();
+    // While a dialog is open a box goes into it as its nested popup; `nest` takes the box
+    // (and returns true) or leaves it waiting.
+    using Nest = std::function<bool(std::unique_ptr<PanelMessageBox>& box)>;
+    void setNest(Nest nest) { nest_ = std::move(nest); }
     std::size_t pending() const { return queue_.size(); }
 
 private:
@@ -44,7 +48,25 @@ private:
     CAUGuiCanvas& canvas_;
     std::deque<Box> queue_;
     bool showing_ = false;
+    Nest nest_;
 };
+
+class Moraine_VSTView;
+
+// The in-panel dialogs live in a library of their own that only the plug-in and the tests
+// link; the view reaches them through this and a factory the plug-in installs.
+class PanelDialogs {
+public:
+    virtual ~PanelDialogs() = default;
+    // The save-as, patch-manager and logo buttons, and save when it needs save-as.
+    virtual bool open(PanelAction action) = 0;
+    // Shift-click on a bound control.
+    virtual bool openMidiMap(int parameter) = 0;
+    // Every idle tick, before the message boxes: MIDI learn, answers that arrived.
+    virtual void idle(const PanelSnapshot& snapshot) = 0;
+};
+using PanelDialogsFactory = std::unique_ptr<PanelDialogs> (*)(Moraine_VSTView& view);
+void setPanelDialogsFactory(PanelDialogsFactory factory);
 
 class Moraine_VSTView : public CanvasListener {
 public:
@@ -70,15 +92,18 @@ public:
     bool built() const { return built_; }
 
     void controlChanged(CAUGuiCtrl& control) override;
-    void midiMapRequested(int parameter) override { midiMapParameter_ = parameter; }
+    void midiMapRequested(int parameter) override;
+
+    PanelHost& host() { return host_; }
+    const CAUGuiGraphic* image(const char* name) const;
+    PanelDialogs* dialogs() { return dialogs_.get(); }
+    void refreshMenus();
+    void refreshTexts();
 
 private:
-    const CAUGuiGraphic* image(const char* name) const;
     void loadImages();
     void buildControls();
     void addControl(const PanelControl& row);
-    void refreshMenus();
-    void refreshTexts();
     void buttonAction(PanelAction action, int value);
     void menuChosen(MenuKind kind, int index);
 
@@ -100,6 +125,7 @@ private:
     bool patchBusy_ = false;
     int midiMapParameter_ = -1;
     bool built_ = false;
+    std::unique_ptr<PanelDialogs> dialogs_; // last: goes first, while the canvas lives
 };
 
 } // namespace moraine::gui

@@ -670,7 +670,8 @@ void PanelMessageBox::draw(cairo_t* cr) {
 
 void PanelMessageBox::answer(bool ok) {
     Answer a = std::move(answer_);
-    canvas_.closeModal();
+    if (close_) close_();
+    else canvas_.closeModal();
     if (a) a(ok);
 }
 

@@ -176,9 +176,12 @@ public:
     PanelRect okButton() const;
     PanelRect cancelButton() const;
     const std::string& text() const { return text_; }
+    // A box nested in a dialog closes through the dialog, not the canvas's modal layer.
+    void setClose(std::function<void()> close) { close_ = std::move(close); }
 
 private:
     void answer(bool ok);
+    std::function<void()> close_;
     std::string text_;
     bool question_;
     Answer answer_;

@@ -138,6 +138,30 @@ int programFromTyped(const std::string& typed) {
     return int(n - 1);
 }
 
+namespace {
+std::string occupantQuestion(const PatchRecord& occupant, int program) {
+    return format("Patch '%s' already occupies MIDI Patch Number %d.  Do you want to replace "
+                  "it with this patch?",
+                  occupant.name.c_str(), program + 1);
+}
+} // namespace
+
+std::string saveAsQuestion(PatchLibrary& library, const SaveAsRequest& request) {
+    const int program = programFromTyped(request.midiNumber);
+    if (program < 0 || request.group < 0 || request.group >= int(library.groups.size()))
+        return {};
+    // Programs are numbered within a group: look in the group the patch goes to.
+    const int before = library.currentGroup;
+    library.selectGroup(request.group);
+    PatchRecord* occupant = library.patchForProgram(program);
+    library.selectGroup(before);
+    if (!occupant) return {};
+    const bool overwrite = request.openedOn == occupant && request.name == occupant->name &&
+                           request.group == request.openedGroup &&
+                           request.category == request.openedCategory;
+    return overwrite ? std::string() : occupantQuestion(*occupant, program);
+}
+
 bool saveAs(PatchLibrary& library, PatchInstrument& instrument, const SaveAsRequest& request) {
     library.selectGroup(request.group);
     library.selectCategory(request.category);
@@ -151,10 +175,9 @@ bool saveAs(PatchLibrary& library, PatchInstrument& instrument, const SaveAsRequ
     // The occupant is asked to give its number up; with OK it does, so that the number
     // really moves to the patch being saved (the earlier patch would keep it otherwise).
     auto occupantYields = [&]() {
-        const bool ok = library.messages().confirm(format(
-            "Patch '%s' already occupies MIDI Patch Number %d.  Do you want to replace it "
-            "with this patch?",
-            occupant->name.c_str(), program + 1));
+        const bool ok = request.occupantAnswer >= 0
+                            ? request.occupantAnswer == 1
+                            : library.messages().confirm(occupantQuestion(*occupant, program));
         if (ok) {
             occupant->midiProgram = -1;
             occupant->modified = true;
@@ -304,7 +327,7 @@ void PatchManager::paste(const LibrarySelection& selection) {
     library_.pasteDump(clipboardPath(), clipboardType_, group, category);
 }
 
-bool PatchManager::remove(const LibrarySelection& selection) {
+std::string PatchManager::removeQuestion(const LibrarySelection& selection) {
     MessageSink& messages = library_.messages();
     const SelectionLevel level = selectionLevel(selection);
     PatchGroup* group = groupAt(library_, selection.groups);
@@ -315,40 +338,51 @@ bool PatchManager::remove(const LibrarySelection& selection) {
         if (picked.size() == library_.groups.size()) {
             messages.inform("This Group selection cannot be deleted because you MUST Have at "
                             "least one Group.");
-            return false;
+            return {};
         }
-        if (picked.empty()) return false;
+        if (picked.empty()) return {};
         question = picked.size() == 1
                        ? format("Are you sure you want to delete Group %s?",
                                 library_.groups[size_t(picked.front())]->name.c_str())
                        : format("Are you sure you want to delete %d Groups?", int(picked.size()));
     } else if (level == SelectionLevel::Categories) {
-        if (!group) return false;
+        if (!group) return {};
         const auto picked = validPositions(selection.categories, group->categories.size());
         if (picked.size() == group->categories.size()) {
             messages.inform("This Category selection cannot be deleted because a Group MUST "
                             "Have at least one Category. You can however delete the Group.");
-            return false;
+            return {};
         }
-        if (picked.empty()) return false;
+        if (picked.empty()) return {};
         const int n = int(picked.size());
         question = format("Are you sure you want to delete %d Categor%s of Group %s?", n,
                           plural(n, "y", "ies").c_str(), group->name.c_str());
     } else {
-        if (!category) return false;
+        if (!category) return {};
         const auto picked = validPositions(selection.patches, category->patches.size());
-        if (picked.empty()) return false;
+        if (picked.empty()) return {};
         const int n = int(picked.size());
         question = format("Are you sure you want to delete %d Patch%s from Category %s of Group %s?",
                           n, plural(n, "", "es").c_str(), category->name.c_str(),
                           group->name.c_str());
     }
-    if (!messages.confirm(question)) {
-        messages.inform("Deletion Canceled");
-        return false;
+    return question;
+}
+
+void PatchManager::removeAnswered(const LibrarySelection& selection, bool ok) {
+    if (!ok) {
+        library_.messages().inform("Deletion Canceled");
+        return;
     }
     removeEntries(selection);
-    return true;
+}
+
+bool PatchManager::remove(const LibrarySelection& selection) {
+    const std::string question = removeQuestion(selection);
+    if (question.empty()) return false;
+    const bool ok = library_.messages().confirm(question);
+    removeAnswered(selection, ok);
+    return ok;
 }
 
 void PatchManager::removeEntries(const LibrarySelection& selection) {

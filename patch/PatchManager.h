@@ -51,7 +51,12 @@ struct SaveAsRequest {
     // sound was not a library patch) and its group and category.
     const PatchRecord* openedOn = nullptr;
     int openedGroup = 0, openedCategory = 0;
+    // The answer to the question saveAsQuestion() returned, when the caller asked it
+    // itself (the panel asks without blocking): 1 OK, 0 Cancel, -1 ask through the sink.
+    int occupantAnswer = -1;
 };
+// The replacement question saveAs would ask for this request; empty when it asks none.
+std::string saveAsQuestion(PatchLibrary& library, const SaveAsRequest& request);
 // The MIDI program a typed patch number stands for: 0..127, or -1 for none.
 int programFromTyped(const std::string& typed);
 // Overwrites the patch the dialog was opened on, or adds a new patch to the chosen
@@ -78,6 +83,10 @@ public:
     void paste(const LibrarySelection& selection);
     // Asks first; false when refused or cancelled.
     bool remove(const LibrarySelection& selection);
+    // remove() in two steps for callers that cannot wait for an answer: the question (any
+    // refusal already shown; empty when nothing is deleted), then the answer.
+    std::string removeQuestion(const LibrarySelection& selection);
+    void removeAnswered(const LibrarySelection& selection, bool ok);
     // False when the name cannot be stored.
     bool rename(const LibrarySelection& selection, const std::string& text);
     // The selection after the move, at the level that moved.

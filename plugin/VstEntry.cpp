@@ -1,4 +1,5 @@
 // The library's two exported symbols. Everything else is hidden.
+#include "dialogs/Dialogs.h"
 #include "gui/PanelEditor.h"
 #include "plugin/MorainePlugin.h"
 
@@ -8,6 +9,7 @@ VSTPluginMain(audioMasterCallback audioMaster) {
         return nullptr;
     // Nothing may unwind into the host: a failed construction is a null effect.
     try {
+        moraine::dialogs::installPanelDialogs();
         auto* plugin = new moraine::Moraine_VSTEdit(audioMaster);
         plugin->setEditor(moraine::gui::createPanelEditor(plugin, plugin->panelHost()));
         return plugin->getAeffect();

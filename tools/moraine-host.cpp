@@ -33,7 +33,9 @@ void usage(std::FILE* out) {
                  "    --unplug           pull every cord out (jack parameters to 0) before opening\n"
                  "    --note N           the audio thread plays MIDI note N (needs --audio)\n"
                  "    --render-after S   render S seconds once the editor is closed and print\n"
-                 "                       the output's pitch and peak\n");
+                 "                       the output's pitch and peak\n"
+                 "    --midi-at T:S:D1:D2  with --audio: send a MIDI message T seconds in\n"
+                 "    --print-param N    print parameter N's value at the end\n");
 }
 
 // The unique ID as its four characters; bytes that do not print become '?'.
@@ -136,6 +138,28 @@ int main(int argc, char** argv) {
             options.renderAfter = std::atof(argv[++i]);
         } else if (arg == "--print-edits") {
             options.printEdits = true;
+        } else if (arg == "--midi-at" && hasValue) {
+            // SECONDS:STATUS:DATA1:DATA2, numbers in C notation (0xB0 for a controller)
+            moraine::EditorOptions::TimedMidi m{};
+            char* end = nullptr;
+            const char* text = argv[++i];
+            m.at = std::strtod(text, &end);
+            long fields[3] = {0, 0, 0};
+            for (long& f : fields) {
+                if (!end || *end != ':') break;
+                f = std::strtol(end + 1, &end, 0);
+            }
+            if (!end || *end || fields[0] < 0x80 || fields[0] > 0xFF || fields[1] < 0 ||
+                fields[1] > 127 || fields[2] < 0 || fields[2] > 127) {
+                std::fprintf(stderr, "moraine-host: bad --midi-at '%s'\n", text);
+                return kExitUsage;
+            }
+            m.status = int(fields[0]);
+            m.data1 = int(fields[1]);
+            m.data2 = int(fields[2]);
+            options.midi.push_back(m);
+        } else if (arg == "--print-param" && hasValue) {
+            options.printParams.push_back(std::atoi(argv[++i]));
         } else if (arg == "--leave-open") {
             options.leaveOpen = true;
         } else if (arg == "--help" || arg == "-h") {

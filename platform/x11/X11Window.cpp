@@ -6,6 +6,7 @@
 #include "gui/PanelEvents.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
@@ -95,6 +96,9 @@ int keyOf(XKeyEvent& e) {
     default: break;
     }
     if (n == 1 && static_cast<unsigned char>(text[0]) >= 32) return static_cast<unsigned char>(text[0]);
+    // Ctrl with a letter (copy, cut, paste, select all) is the letter with its modifier.
+    if ((e.state & ControlMask) && sym >= XK_a && sym <= XK_z) return int('a' + (sym - XK_a));
+    if ((e.state & ControlMask) && sym >= XK_A && sym <= XK_Z) return int('a' + (sym - XK_A));
     return gui::kKeyNone;
 }
 
@@ -109,6 +113,17 @@ struct X11Window::State {
     std::atomic<bool> dead{false};
     unsigned long masks[3] = {0, 0, 0};
     std::vector<char> scratch;
+    // Typing through the input method (compose, dead keys, other scripts).
+    XIM im = nullptr;
+    XIC ic = nullptr;
+    // Keyboard focus held for a text field, and where it was before.
+    Window focusBefore = 0;
+    int revertBefore = RevertToParent;
+    bool focusHeld = false;
+    // The clipboard we own, and the atoms of the selection exchange.
+    std::string clipboard;
+    bool ownsClipboard = false;
+    Atom clipboardAtom = 0, targetsAtom = 0, utf8Atom = 0, pasteAtom = 0;
 };
 
 namespace {
@@ -243,6 +258,21 @@ std::unique_ptr<X11Window> X11Window::open(unsigned long parent, int width, int 
         if (formats) XFree(formats);
         s.direct = found;
     }
+    // The input method: the user's (XMODIFIERS), else the built-in one; without either,
+    // keys still arrive through XLookupString.
+    XSetLocaleModifiers("");
+    s.im = XOpenIM(dpy, nullptr, nullptr, nullptr);
+    if (!s.im) {
+        XSetLocaleModifiers("@im=");
+        s.im = XOpenIM(dpy, nullptr, nullptr, nullptr);
+    }
+    if (s.im)
+        s.ic = XCreateIC(s.im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                         w->window_, XNFocusWindow, w->window_, nullptr);
+    s.clipboardAtom = XInternAtom(dpy, "CLIPBOARD", False);
+    s.targetsAtom = XInternAtom(dpy, "TARGETS", False);
+    s.utf8Atom = XInternAtom(dpy, "UTF8_STRING", False);
+    s.pasteAtom = XInternAtom(dpy, "MORAINE_PASTE", False);
     XFlush(dpy);
     return w;
 }
@@ -251,6 +281,9 @@ X11Window::~X11Window() {
     if (!state_ || !state_->dpy) return;
     State& s = *state_;
     if (!s.dead) {
+        if (s.focusHeld) takeFocus(false);
+        if (s.ic) XDestroyIC(s.ic);
+        if (s.im) XCloseIM(s.im);
         ErrorTrap trap(s.dpy);
         if (s.gc) XFreeGC(s.dpy, s.gc);
         if (window_) XDestroyWindow(s.dpy, window_);
@@ -259,6 +292,43 @@ X11Window::~X11Window() {
     }
     XCloseDisplay(s.dpy);
     releaseDisplay(s.dpy);
+}
+
+void X11Window::bell() {
+    if (!alive()) return;
+    XBell(state_->dpy, 0);
+    XFlush(state_->dpy);
+}
+
+void X11Window::takeFocus(bool on) {
+    if (!alive() || on == state_->focusHeld) return;
+    State& s = *state_;
+    ErrorTrap trap(s.dpy);
+    if (on) {
+        XGetInputFocus(s.dpy, &s.focusBefore, &s.revertBefore);
+        XSetInputFocus(s.dpy, window_, RevertToParent, CurrentTime);
+        if (s.ic) XSetICFocus(s.ic);
+    } else if (s.focusBefore != None && s.focusBefore != PointerRoot) {
+        XSetInputFocus(s.dpy, s.focusBefore, s.revertBefore, CurrentTime);
+    }
+    s.focusHeld = on && trap.ok();
+}
+
+void X11Window::setClipboard(const std::string& text) {
+    if (!alive()) return;
+    State& s = *state_;
+    s.clipboard = text;
+    XSetSelectionOwner(s.dpy, s.clipboardAtom, window_, CurrentTime);
+    s.ownsClipboard = XGetSelectionOwner(s.dpy, s.clipboardAtom) == window_;
+    XFlush(s.dpy);
+}
+
+void X11Window::requestClipboard() {
+    if (!alive()) return;
+    State& s = *state_;
+    // The answer comes as SelectionNotify on a later poll; nothing here waits for it.
+    XConvertSelection(s.dpy, s.clipboardAtom, s.utf8Atom, s.pasteAtom, window_, CurrentTime);
+    XFlush(s.dpy);
 }
 
 bool X11Window::alive() const { return state_ && state_->dpy && !state_->dead; }
@@ -271,6 +341,7 @@ bool X11Window::poll(std::vector<WindowEvent>& out, int limit) {
         XEvent e;
         XNextEvent(dpy, &e);
         ++taken;
+        if (XFilterEvent(&e, None)) continue; // the input method took it (compose, dead keys)
         if (e.xany.window != window_) continue;
         WindowEvent w{};
         switch (e.type) {
@@ -299,12 +370,86 @@ bool X11Window::poll(std::vector<WindowEvent>& out, int limit) {
             w.buttonDown = (e.xmotion.state & (Button1Mask | Button2Mask | Button3Mask)) != 0;
             w.modifiers = modifiersOf(e.xmotion.state);
             break;
-        case KeyPress:
+        case KeyPress: {
             w.type = WindowEvent::kKey;
-            w.key = keyOf(e.xkey);
+            XKeyEvent copy = e.xkey; // XLookupString may change what it reads
+            w.key = keyOf(copy);
             w.modifiers = modifiersOf(e.xkey.state);
+            // Text beyond ASCII (or from a compose sequence) comes through the input method.
+            if (state_->ic && !(e.xkey.state & ControlMask) &&
+                (w.key == gui::kKeyNone || (w.key >= 32 && w.key < 127))) {
+                char buffer[64];
+                KeySym sym = NoSymbol;
+                Status status = 0;
+                const int n = Xutf8LookupString(state_->ic, &e.xkey, buffer, sizeof buffer - 1,
+                                                &sym, &status);
+                if ((status == XLookupChars || status == XLookupBoth) && n > 0) {
+                    const std::string typed(buffer, std::size_t(n));
+                    const bool plain = n == 1 && static_cast<unsigned char>(buffer[0]) >= 32 &&
+                                       static_cast<unsigned char>(buffer[0]) < 127;
+                    if (!plain) {
+                        w.type = WindowEvent::kText;
+                        w.text = typed;
+                        break;
+                    }
+                }
+            }
             if (w.key == gui::kKeyNone) continue;
             break;
+        }
+        case FocusIn:
+            if (state_->ic) XSetICFocus(state_->ic);
+            continue;
+        case FocusOut:
+            if (state_->ic) XUnsetICFocus(state_->ic);
+            continue;
+        case SelectionClear:
+            state_->ownsClipboard = false;
+            continue;
+        case SelectionRequest: {
+            // Another program pastes what we copied.
+            const XSelectionRequestEvent& r = e.xselectionrequest;
+            XSelectionEvent reply{};
+            reply.type = SelectionNotify;
+            reply.display = dpy;
+            reply.requestor = r.requestor;
+            reply.selection = r.selection;
+            reply.target = r.target;
+            reply.time = r.time;
+            reply.property = None;
+            const Atom property = r.property ? r.property : r.target;
+            if (r.target == state_->targetsAtom) {
+                const Atom targets[3] = {state_->targetsAtom, state_->utf8Atom, XA_STRING};
+                XChangeProperty(dpy, r.requestor, property, XA_ATOM, 32, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(targets), 3);
+                reply.property = property;
+            } else if (r.target == state_->utf8Atom || r.target == XA_STRING) {
+                XChangeProperty(dpy, r.requestor, property, r.target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(state_->clipboard.data()),
+                                int(state_->clipboard.size()));
+                reply.property = property;
+            }
+            XSendEvent(dpy, r.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+            continue;
+        }
+        case SelectionNotify: {
+            // The paste we asked for: read once, never waiting for more.
+            if (e.xselection.property == None) continue;
+            Atom type = None;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(dpy, window_, state_->pasteAtom, 0, 4096, True,
+                                   AnyPropertyType, &type, &format, &count, &after,
+                                   &data) == Success &&
+                data && format == 8) {
+                w.type = WindowEvent::kText;
+                w.text.assign(reinterpret_cast<const char*>(data), count);
+            }
+            if (data) XFree(data);
+            if (w.type != WindowEvent::kText || w.text.empty()) continue;
+            break;
+        }
         default:
             continue;
         }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace moraine::x11 {
@@ -14,7 +15,7 @@ struct Rect {
 };
 
 struct WindowEvent {
-    enum Type { kPress, kRelease, kMotion, kKey, kExpose, kWheel };
+    enum Type { kPress, kRelease, kMotion, kKey, kExpose, kWheel, kText };
     Type type;
     int x = 0, y = 0;
     int button = 0;      // Press/Release: 1 left, 2 middle, 3 right
@@ -23,6 +24,7 @@ struct WindowEvent {
     int key = 0;         // Key: the panel's key code (gui/PanelEvents.h)
     int wheel = 0;       // Wheel: −1 up, +1 down
     Rect area{0, 0, 0, 0}; // Expose
+    std::string text;      // Text: UTF-8 typed through the input method, or pasted
 };
 
 class X11Window {
@@ -43,6 +45,14 @@ public:
     unsigned long window() const { return window_; }
     bool alive() const;
     int depth() const { return depth_; }
+
+    // For text fields: a beep for a refused key; the keyboard focus taken while a field
+    // edits and given back after (hosts keep it otherwise); the CLIPBOARD selection owned
+    // with `text`, and a paste asked for, whose text arrives later as a Text event.
+    void bell();
+    void takeFocus(bool on);
+    void setClipboard(const std::string& text);
+    void requestClipboard();
 
 private:
     X11Window() = default;

@@ -173,6 +173,91 @@ server-gone)
     grep -q "connection of the editor was lost" "$work/out.txt" || { cat "$work/out.txt"; fail "the editor did not notice"; }
     grep -q "editor session done" "$work/out.txt" || { cat "$work/out.txt"; fail "the host did not finish"; }
     ;;
+dialog-saveas)
+    # Save as: type a name into the in-panel field, OK, and the patch is on disk.
+    "$host" --editor --profile carla --seconds 8 "$plugin" >"$work/out.txt" 2>&1 &
+    pid=$!
+    window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
+    sleep 0.5
+    xdotool mousemove --window "$window" 600 600 key Return
+    sleep 0.2
+    xdotool mousemove --window "$window" 438 11 click 1    # the save-as button
+    sleep 0.3
+    xdotool mousemove --window "$window" 470 245 click 1   # the name field
+    sleep 0.2
+    xdotool type --delay 20 "Xvfb Lead"
+    sleep 0.2
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/saveas.png"
+    xdotool key Return    # ends the field
+    sleep 0.2
+    xdotool key Return    # the dialog's OK
+    wait "$pid" || { cat "$work/out.txt"; fail "host exited with an error"; }
+    grep -rl "Xvfb Lead" "$MORAINE_DATA_DIR" --include='*.qix' | grep -q . ||
+        { cat "$work/out.txt"; fail "no patch file named Xvfb Lead"; }
+    ;;
+dialog-archive)
+    # Export a category through the file chooser, then import it back.
+    export HOME="$work/home"
+    mkdir -p "$HOME"
+    "$host" --editor --profile ardour --seconds 14 "$plugin" >"$work/out.txt" 2>&1 &
+    pid=$!
+    window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
+    sleep 0.5
+    xdotool mousemove --window "$window" 600 600 key Return
+    sleep 0.2
+    before=$(find "$MORAINE_DATA_DIR" -mindepth 2 -type d | wc -l)
+    xdotool mousemove --window "$window" 519 11 click 1    # patch manager
+    sleep 0.3
+    xdotool mousemove --window "$window" 527 172 click 1   # first category
+    sleep 0.2
+    xdotool mousemove --window "$window" 283 210 click 1   # export
+    sleep 0.3
+    xdotool mousemove --window "$window" 430 462 click 1   # the chooser's name field
+    sleep 0.2
+    xdotool type --delay 20 "roundtrip"
+    xdotool key Return
+    sleep 0.5
+    for _ in $(seq 50); do [ -s "$HOME/roundtrip.qix" ] && break; sleep 0.1; done
+    [ -s "$HOME/roundtrip.qix" ] || { cat "$work/out.txt"; fail "no exported archive"; }
+    xdotool key Return                                     # the export's notice
+    sleep 0.3
+    xdotool mousemove --window "$window" 283 181 click 1   # import
+    sleep 0.3
+    xdotool mousemove --window "$window" 260 145 click 1   # roundtrip.qix, the only file
+    sleep 0.2
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/chooser.png"
+    xdotool mousemove --window "$window" 740 502 click 1   # the chooser's OK
+    sleep 0.5
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/notice.png"
+    xdotool key Return                                     # the import's notice
+    sleep 0.3
+    xdotool mousemove --window "$window" 768 487 click 1   # the manager's OK
+    wait "$pid" || { cat "$work/out.txt"; fail "host exited with an error"; }
+    after=$(find "$MORAINE_DATA_DIR" -mindepth 2 -type d | wc -l)
+    [ "$after" -gt "$before" ] || { grep -v "^opening\|^saved" "$work/out.txt"; find "$MORAINE_DATA_DIR" -maxdepth 2; fail "import added no folder ($before, $after)"; }
+    ;;
+dialog-learn)
+    # Shift-click the cutoff, tick learn, CC 20 from the host, OK: CC 20 moves the cutoff.
+    # A program change arrives while the dialog is open and lands without harm.
+    "$host" --editor --profile ardour --seconds 9 --audio --midi-at 2.5:0xB0:20:64 \
+        --midi-at 3.0:0xC0:1:0 --midi-at 7.0:0xB0:20:0 --print-param 23 "$plugin" \
+        >"$work/out.txt" 2>&1 &
+    pid=$!
+    window=$(xdotool search --sync --onlyvisible --name "Moraine Deck editor" | head -1)
+    sleep 0.5
+    xdotool mousemove --window "$window" 600 600 key Return
+    sleep 0.2
+    xdotool mousemove --window "$window" 579 60 keydown shift click 1 keyup shift
+    sleep 0.3
+    xdotool mousemove --window "$window" 480 289 click 1   # Midi Learn
+    sleep 2.2                                              # CC 20 arrives meanwhile
+    [ -z "${DIALOG_SHOTS:-}" ] || import -window root "$DIALOG_SHOTS/midimap.png"
+    xdotool mousemove --window "$window" 490 554 click 1   # OK
+    wait "$pid" || { cat "$work/out.txt"; fail "host exited with an error"; }
+    value=$(awk '$1 == "param" && $2 == 23 { print $3 }' "$work/out.txt")
+    awk -v v="$value" 'BEGIN { exit !(v != "" && v < 0.02) }' ||
+        { cat "$work/out.txt"; fail "CC 20 did not move the cutoff to its minimum ($value)"; }
+    ;;
 *)
     fail "no case $case_name"
     ;;

@@ -154,7 +154,16 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
             if (o.midiNote >= 0 && o.midiNote < 128)
                 for (Instance& in : instances)
                     in.plugin->queueMidi(0, 0x90, std::uint8_t(o.midiNote), 100);
+            const auto start = Clock::now();
+            std::size_t sent = 0;
             while (running) {
+                const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+                for (; sent < o.midi.size() && o.midi[sent].at <= elapsed; ++sent) {
+                    const auto& m = o.midi[sent];
+                    std::printf("midi %.2f s: %02x %d %d\n", elapsed, m.status, m.data1, m.data2);
+                    instances[0].plugin->queueMidi(0, uint8_t(m.status), uint8_t(m.data1),
+                                                   uint8_t(m.data2));
+                }
                 for (Instance& in : instances) {
                     in.plugin->process(nullptr, out, frames);
                     for (int i = 0; i < frames; ++i)
@@ -247,6 +256,9 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
 
     if (o.audio) std::printf("audio peak %.4f\n", double(audioPeak.load()));
     if (o.renderAfter > 0.0 && instances[0].plugin) measureRender(*instances[0].plugin, o.renderAfter);
+    for (int index : o.printParams)
+        if (instances[0].plugin)
+            std::printf("param %d %.4f\n", index, double(instances[0].plugin->getParameter(index)));
     if (o.printEdits && instances[0].plugin)
         for (const auto& e : instances[0].plugin->editCalls())
             std::printf("edit %c %d %.4f\n", e.kind, e.index, double(e.value));

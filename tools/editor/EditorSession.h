@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace moraine {
 
@@ -21,6 +22,13 @@ struct EditorOptions {
     bool unplug = false;            // every jack parameter set to 0 before the editor opens
     int midiNote = -1;              // a note-on the audio thread sends first (with audio)
     double renderAfter = 0.0;       // seconds rendered after the editor closed, measured
+    // MIDI the audio thread sends once the session has run `at` seconds (needs audio).
+    struct TimedMidi {
+        double at;
+        int status, data1, data2;
+    };
+    std::vector<TimedMidi> midi;
+    std::vector<int> printParams; // parameters whose values are printed at the end
 };
 
 // Returns the process exit status.

@@ -1,0 +1,350 @@
+// The dialogs on a real library in a temporary data folder, driven through the canvas as
+// the window would drive them (no X).
+#include "dialogs/Dialogs.h"
+#include "dialogs/Roles.h"
+#include "gui/FakePanelHost.h"
+#include "patch/MidiMap.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace moraine::dialogs {
+namespace {
+
+using namespace gui;
+using testing::FakePanelHost;
+
+struct Panel {
+    Panel() {
+        setPanelDialogsFactory(&createPanelDialogs);
+        view = std::make_unique<Moraine_VSTView>(host);
+        setPanelDialogsFactory(nullptr); // other suites' panels stay without dialogs
+        view->idle();
+    }
+    PanelDialogsImpl& dialogs() { return *static_cast<PanelDialogsImpl*>(view->dialogs()); }
+    Dialog* dialog() { return dialogs().current(); }
+    CAUGuiCanvas& canvas() { return view->canvas(); }
+    void clickAt(int x, int y, int mods = 0) {
+        canvas().mouseDown(x, y, mods);
+        canvas().mouseUp(x, y, mods);
+        view->idle();
+    }
+    void click(const CAUGuiCtrl* c, int mods = 0) {
+        ASSERT_NE(c, nullptr);
+        clickAt(c->frame().x + c->frame().w / 2, c->frame().y + c->frame().h / 2, mods);
+    }
+    void press(PanelAction a) { click(view->control(a)); }
+    void type(const std::string& text) {
+        for (char c : text) canvas().keyDown(c, 0);
+        view->idle();
+    }
+    void key(int k, int mods = 0) {
+        canvas().keyDown(k, mods);
+        view->idle();
+    }
+    // The message box showing inside the dialog, if any.
+    PanelMessageBox* box() {
+        Dialog* d = dialog();
+        CAUGuiCtrl* inner = d ? d->innermost() : nullptr;
+        return dynamic_cast<PanelMessageBox*>(inner);
+    }
+    FakePanelHost host;
+    std::unique_ptr<Moraine_VSTView> view;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(Dialogs, SaveAsTypedNameLandsOnDiskWithItsTextsAndNumber) {
+    Panel p;
+    p.press(PanelAction::SaveAs);
+    Dialog* d = p.dialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->kind(), DialogKind::SaveAs);
+
+    p.click(d->field(kRoleName));
+    EXPECT_TRUE(d->field(kRoleName)->isEditing());
+    p.type("Glacier Pad"); // the first click selected everything: typing replaces it
+    p.key(kKeyTab);        // on to the author
+    EXPECT_TRUE(d->field(kRoleAuthor)->isEditing());
+    p.type("Ana");
+    p.click(d->field(kRoleMidiNumber));
+    p.type("7x"); // the x is refused with a beep
+    EXPECT_EQ(d->beepCount(), 1);
+    p.click(d->control(kRoleDisplayNotes));
+    p.click(d->field(kRoleNotes));
+    p.type("line one");
+    p.key(kKeyReturn, kModShift);
+    p.type("two");
+    p.key(kKeyReturn); // confirms the field; the next Return is the dialog's OK
+    EXPECT_EQ(d->field(kRoleNotes)->text(), "line one\ntwo");
+    p.key(kKeyReturn);
+    EXPECT_EQ(p.dialog(), nullptr);
+
+    PatchRecord* saved = p.host.library().selectedPatch();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->name, "Glacier Pad");
+    EXPECT_EQ(saved->author, "Ana");
+    EXPECT_EQ(saved->midiProgram, 6);
+    EXPECT_EQ(saved->displayNotes, 1);
+    const std::string text = readFile(saved->filePath());
+    EXPECT_NE(text.find("Glacier Pad"), std::string::npos);
+    EXPECT_NE(text.find("line one"), std::string::npos);
+    EXPECT_GE(p.host.libraryChanges, 1);
+}
+
+TEST(Dialogs, SaveAsMidiNumbersOutsideOneTo128AreNotStored) {
+    const struct {
+        const char* typed;
+        int program;
+    } cases[] = {{"0", -1}, {"129", -1}, {"", -1}, {"128", 127}, {"1", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        Panel p;
+        ASSERT_NE(p.dialogs().openDialog(DialogKind::SaveAs), nullptr);
+        Dialog* d = p.dialog();
+        d->field(kRoleName)->setText(std::string("N") + c.typed);
+        d->field(kRoleMidiNumber)->setText(c.typed);
+        d->action(kRoleOk);
+        p.view->idle();
+        if (p.box()) p.key(kKeyReturn); // a number already taken: replace it
+        ASSERT_EQ(p.dialog(), nullptr);
+        EXPECT_EQ(p.host.library().selectedPatch()->midiProgram, c.program);
+    }
+    // Letters never reach the field.
+    Panel p;
+    p.dialogs().openDialog(DialogKind::SaveAs);
+    p.click(p.dialog()->field(kRoleMidiNumber));
+    p.type("abc");
+    EXPECT_EQ(p.dialog()->field(kRoleMidiNumber)->model().selectedText(), "1"); // untouched
+    EXPECT_EQ(p.dialog()->beepCount(), 3);
+}
+
+TEST(Dialogs, SaveAsCancelRestoresTheSelectionButKeepsANewGroup) {
+    Panel p;
+    PatchLibrary& lib = p.host.library();
+    const int group = lib.currentGroup;
+    const std::size_t groups = lib.groups.size();
+    p.dialogs().openDialog(DialogKind::SaveAs);
+    Dialog* d = p.dialog();
+    d->action(kRoleNewGroup);
+    auto* nested = dynamic_cast<Dialog*>(d->nested());
+    ASSERT_NE(nested, nullptr);
+    // Blank names are refused and the nested dialog stays open.
+    nested->action(kRoleOk);
+    EXPECT_EQ(d->nested(), nested);
+    nested->field(kRoleGroupName)->setText("Drones");
+    nested->field(kRoleCategoryName)->setText("Low");
+    nested->action(kRoleOk);
+    p.view->idle();
+    EXPECT_EQ(d->nested(), nullptr);
+    EXPECT_EQ(lib.groups.size(), groups + 1);
+    EXPECT_EQ(d->menu(kRoleGroupMenu)->currentText(), "Drones");
+    p.key(kKeyEscape);
+    EXPECT_EQ(p.dialog(), nullptr);
+    EXPECT_EQ(lib.groups.size(), groups + 1);
+    EXPECT_EQ(lib.currentGroup, group);
+}
+
+TEST(Dialogs, OnlyOneDialogAtATimeAndMenuCommands) {
+    Panel p;
+    ASSERT_NE(p.dialogs().openDialog(DialogKind::PatchManager), nullptr);
+    EXPECT_EQ(p.dialogs().openDialog(DialogKind::SaveAs), nullptr);
+    EXPECT_FALSE(p.dialogs().openMidiMap(23));
+    p.dialogs().menuCommand(1);
+    EXPECT_EQ(p.dialog()->kind(), DialogKind::PatchManager);
+    p.key(kKeyEscape);
+    EXPECT_EQ(p.dialog(), nullptr);
+
+    // The about box closes on a key or a click.
+    p.dialogs().menuCommand(1);
+    ASSERT_NE(p.dialog(), nullptr);
+    p.key('q');
+    EXPECT_EQ(p.dialog(), nullptr);
+    p.dialogs().menuCommand(1);
+    p.clickAt(400, 300);
+    EXPECT_EQ(p.dialog(), nullptr);
+
+    // The tips switch flips and flips back.
+    EXPECT_TRUE(p.canvas().showTips());
+    p.dialogs().menuCommand(10);
+    EXPECT_FALSE(p.canvas().showTips());
+    p.dialogs().menuCommand(10);
+    EXPECT_TRUE(p.canvas().showTips());
+
+    // The logo opens the panel menu; its first item opens the about box.
+    p.press(PanelAction::Logo);
+    auto* menu = dynamic_cast<PanelPopupMenu*>(p.canvas().modal());
+    ASSERT_NE(menu, nullptr);
+    p.key(kKeyReturn);
+    ASSERT_NE(p.dialog(), nullptr);
+    EXPECT_EQ(p.dialog()->kind(), DialogKind::About);
+
+    // The beat dialog stores its four settings on OK only.
+    p.key(kKeyEscape);
+    p.dialogs().menuCommand(8);
+    ASSERT_NE(p.dialog(), nullptr);
+    p.dialog()->field(kRoleClockPulses)->setText("12");
+    p.dialog()->action(kRoleCancel);
+    EXPECT_NE(p.host.parameterValue(kParamClockPulses), 12.0f);
+    p.dialogs().menuCommand(8);
+    p.dialog()->field(kRoleClockPulses)->setText("12");
+    p.dialog()->action(kRoleOk);
+    EXPECT_EQ(p.host.parameterValue(kParamClockPulses), 12.0f);
+}
+
+TEST(Dialogs, PatchManagerDeleteAsksInsideTheDialogAndCutThenEscapeDiscards) {
+    Panel p;
+    PatchLibrary& lib = p.host.library();
+    const std::size_t patches = lib.currentCategoryPtr()->patches.size();
+    ASSERT_GE(patches, 2u);
+    p.press(PanelAction::PatchManager);
+    Dialog* d = p.dialog();
+    ASSERT_NE(d, nullptr);
+    QIXTextList* list = d->list(kRolePatchList);
+    EXPECT_EQ(list->items().size(), patches);
+
+    // Cut, then Escape: the library reverts.
+    p.clickAt(list->frame().x + 20, list->frame().y + 3);
+    d->action(kRoleCut);
+    EXPECT_EQ(lib.currentCategoryPtr()->patches.size(), patches - 1);
+    p.key(kKeyEscape);
+    EXPECT_EQ(p.dialog(), nullptr);
+    EXPECT_EQ(lib.currentCategoryPtr()->patches.size(), patches);
+
+    // Delete asks in a box nested in the dialog; Cancel says so and keeps the patch.
+    p.press(PanelAction::PatchManager);
+    d = p.dialog();
+    list = d->list(kRolePatchList);
+    p.clickAt(list->frame().x + 20, list->frame().y + 3);
+    d->action(kRoleDelete);
+    p.view->idle();
+    ASSERT_NE(p.box(), nullptr);
+    EXPECT_NE(p.box()->text().find("Are you sure you want to delete 1 Patch"), std::string::npos);
+    p.key(kKeyEscape); // the box's Cancel, not the dialog's
+    EXPECT_EQ(p.dialog(), d);
+    EXPECT_EQ(lib.currentCategoryPtr()->patches.size(), patches);
+    p.view->idle(); // "Deletion Canceled" goes to the library's sink
+    d->action(kRoleDelete);
+    p.view->idle();
+    ASSERT_NE(p.box(), nullptr);
+    p.key(kKeyReturn);
+    EXPECT_EQ(lib.currentCategoryPtr()->patches.size(), patches - 1);
+    EXPECT_EQ(list->items().size(), patches - 1);
+    d->action(kRoleOk);
+    EXPECT_EQ(p.dialog(), nullptr);
+}
+
+TEST(Dialogs, PatchManagerExportsAndImportsThroughTheFileChooser) {
+    Panel p;
+    PatchLibrary& lib = p.host.library();
+    const std::filesystem::path folder = std::filesystem::path(lib.currentGroupPtr()->path) / "exports";
+    std::filesystem::create_directories(folder);
+    p.dialogs().lastFolder = folder.string();
+    p.dialogs().openDialog(DialogKind::PatchManager);
+    Dialog* d = p.dialog();
+    p.clickAt(d->list(kRoleCategoryList)->frame().x + 20, d->list(kRoleCategoryList)->frame().y + 3);
+    const std::size_t categories = lib.currentGroupPtr()->categories.size();
+    d->action(kRoleExport);
+    auto* chooser = dynamic_cast<Dialog*>(d->nested());
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(chooser->field(kRoleNewName)->text(), "Untitled");
+    chooser->field(kRoleNewName)->setText("cat");
+    chooser->action(kRoleOk);
+    EXPECT_EQ(d->nested(), nullptr);
+    EXPECT_TRUE(std::filesystem::exists(folder / "cat.qix"));
+
+    // Import lists the archive; choosing it adds the category again.
+    d->action(kRoleImport);
+    chooser = dynamic_cast<Dialog*>(d->nested());
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_EQ(chooser->list(kRoleFileList)->items().size(), 1u);
+    p.clickAt(chooser->list(kRoleFileList)->frame().x + 10, chooser->list(kRoleFileList)->frame().y + 3);
+    EXPECT_EQ(chooser->field(kRoleNewName)->text(), "cat.qix");
+    chooser->action(kRoleOk);
+    p.view->idle();
+    EXPECT_GT(lib.currentGroupPtr()->categories.size() + lib.groups.size(), categories + 1);
+
+    // A file that is not an archive is refused by the import, not a crash.
+    std::ofstream(folder / "junk.qix") << "not an archive";
+    d->action(kRoleImport);
+    chooser = dynamic_cast<Dialog*>(d->nested());
+    chooser->field(kRoleNewName)->setText("junk.qix");
+    chooser->action(kRoleOk);
+    p.view->idle();
+    d->action(kRoleCancel);
+}
+
+TEST(Dialogs, MidiMapLearnsTheLastControllerAndStoresTheEntry) {
+    Panel p;
+    CAUGuiCtrl* cutoff = p.view->control(kParamVcfCoarse);
+    ASSERT_NE(cutoff, nullptr);
+    p.click(cutoff, kModShift);
+    Dialog* d = p.dialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->kind(), DialogKind::MidiMap);
+
+    // Without learn ticked a controller changes nothing.
+    p.host.snap.lastController = 7;
+    p.view->idle();
+    EXPECT_NE(d->field(kRoleControllerNumber)->text(), "7");
+    p.click(d->control(kRoleLearn)); // ticking learn takes the last controller at once
+    EXPECT_EQ(d->field(kRoleControllerNumber)->text(), "7");
+    p.host.snap.lastController = 20;
+    p.view->idle();
+    EXPECT_EQ(d->field(kRoleControllerNumber)->text(), "20");
+
+    // The curve buttons are a radio group.
+    int x = 0, y = 0;
+    auto range = d->control(kRoleSourceCurve + 0);
+    ASSERT_NE(range, nullptr);
+    for (const auto& c : d->children())
+        if (auto* b = dynamic_cast<CAUGuiButton*>(c.get()); b && b->mode() == ButtonMode::FixedValue &&
+                                                           b->frame().y == range->frame().y &&
+                                                           b->frame().x == range->frame().x + 40)
+            x = b->frame().x + 5, y = b->frame().y + 5;
+    ASSERT_GT(x, 0);
+    p.clickAt(x, y); // the third: exponential
+    p.key(kKeyReturn);
+    EXPECT_EQ(p.dialog(), nullptr);
+    const MidiMapEntry* e = p.host.midiMap().findEntry(kParamVcfCoarse);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->controller, 20);
+    EXPECT_TRUE(e->sources & kSourceController);
+    EXPECT_EQ(e->curve[0], 2);
+
+    // Parameters from 79 on have no map dialog.
+    EXPECT_FALSE(p.dialogs().openMidiMap(79));
+}
+
+TEST(Dialogs, ClosingTheEditorWithADialogOpenLeavesNothingBehind) {
+    Panel p;
+    p.dialogs().openDialog(DialogKind::SaveAs);
+    p.dialog()->action(kRoleNewGroup);
+    p.view.reset(); // closes with a nested dialog open
+    Panel again;
+    EXPECT_EQ(again.dialog(), nullptr);
+    EXPECT_EQ(again.canvas().modal(), nullptr);
+}
+
+TEST(Dialogs, PopupDragsByItsBackgroundAndEveryChildMoves) {
+    Panel p;
+    p.dialogs().openDialog(DialogKind::SaveAs);
+    Dialog* d = p.dialog();
+    const PanelRect before = d->frame();
+    const PanelRect field = d->field(kRoleName)->frame();
+    p.canvas().mouseDown(before.x + 5, before.y + 5, 0);
+    p.canvas().mouseMove(before.x + 25, before.y + 15, true, 0);
+    p.canvas().mouseUp(before.x + 25, before.y + 15, 0);
+    EXPECT_EQ(d->frame().x, before.x + 20);
+    EXPECT_EQ(d->field(kRoleName)->frame().y, field.y + 10);
+}
+
+} // namespace
+} // namespace moraine::dialogs
