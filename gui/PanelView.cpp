@@ -149,12 +149,14 @@ void Moraine_VSTView::addControl(const PanelControl& row) {
         break;
     case PanelWidget::NotesArea: {
         auto n = std::make_unique<NotesArea>(canvas_, row.frame, image(row.image));
+        n->setSliderFrame(notesSliderFrame_);
         notes_ = n.get();
         c = std::move(n);
         break;
     }
     case PanelWidget::NotesSlider:
-        c = std::make_unique<InertControl>(canvas_, row.frame);
+        notesSliderFrame_ = row.frame;
+        c = std::make_unique<NotesSlider>(canvas_, row.frame, &notes_);
         break;
     case PanelWidget::Keyboard: {
         auto k = std::make_unique<Moraine_Keyboard>(canvas_, row.frame, snapshot_.keyHeld);
@@ -265,7 +267,7 @@ void Moraine_VSTView::refreshTexts() {
     if (!notes_) return;
     std::string name, author, date, notes;
     host_.currentTexts(name, author, date, notes);
-    notes_->setText(notes);
+    notes_->setText(notes, snapshot_.displayNotes);
 }
 
 void Moraine_VSTView::menuChosen(MenuKind kind, int index) {

@@ -119,6 +119,7 @@ private:
     CAUGuiCtrl* bypassSwitch_ = nullptr;
     CAUGuiCtrl* powerLight_ = nullptr;
     NotesArea* notes_ = nullptr;
+    PanelRect notesSliderFrame_{};
     MeterLevels levels_;
     PanelSnapshot snapshot_;
     std::uint32_t textsSequence_ = 0;

@@ -770,33 +770,118 @@ void VoicesMenu::setFloatValue(float f) {
 
 // ---------------------------------------------------------------- notes
 
+std::vector<std::string> breakNotes(const std::string& text, size_t width) {
+    std::vector<std::string> lines;
+    std::string line;
+    size_t count = 0;        // characters in `line`, not bytes
+    size_t lastSpace = std::string::npos;
+    auto isContinuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    auto characters = [&](const std::string& s) {
+        return size_t(std::count_if(s.begin(), s.end(), [&](char c) { return !isContinuation(c); }));
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n' || c == '\3') {
+            // CR LF is one break.
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            lines.push_back(line);
+            line.clear();
+            count = 0;
+            lastSpace = std::string::npos;
+            continue;
+        }
+        if (!isContinuation(c) && count == width) {
+            if (lastSpace != std::string::npos) {
+                // The word that does not fit moves to the next line; the blank goes.
+                lines.push_back(line.substr(0, lastSpace));
+                line.erase(0, lastSpace + 1);
+            } else {
+                lines.push_back(line);
+                line.clear();
+            }
+            count = characters(line);
+            lastSpace = line.find_last_of(" \t");
+        }
+        if (c == ' ' || c == '\t') lastSpace = line.size();
+        line.push_back(c);
+        if (!isContinuation(c)) ++count;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
 NotesArea::NotesArea(CAUGuiCanvas& canvas, PanelRect frame, const CAUGuiGraphic* image)
     : CAUGuiCtrl(canvas, frame), image_(image) {}
 
-void NotesArea::setText(std::string text) {
-    if (text == text_) return;
+void NotesArea::setText(std::string text, bool shown) {
+    if (text == text_ && shown == shown_) return;
     text_ = std::move(text);
+    shown_ = shown;
+    lines_ = breakNotes(text_);
+    first_ = 0;
+    invalidate();
+}
+
+void NotesArea::setFirstLine(int line) {
+    const int last = std::max(0, lineCount() - kVisibleLines);
+    line = std::clamp(line, 0, last);
+    if (line == first_) return;
+    first_ = line;
     invalidate();
 }
 
 void NotesArea::draw(cairo_t* cr) {
     if (image_ && image_->hasBitmap()) image_->drawScaled(cr, frame_);
-    if (text_.empty()) return;
+    if (!shown_ || lines_.empty()) return;
     cairo_save(cr);
     cairo_rectangle(cr, active_.x, active_.y, active_.w, active_.h);
     cairo_clip(cr);
-    if (selectFont(cr, "Arial", 11.0)) {
+    if (selectFont(cr, "Arial", 10.0)) {
         cairo_set_source_rgb(cr, 0.85, 0.9, 0.85);
-        const auto lines = wrapLines(cr, text_, active_.w - 12);
-        int y = active_.y + 14;
-        for (const std::string& l : lines) {
-            if (y > active_.bottom()) break;
-            cairo_move_to(cr, active_.x + 6, y);
-            cairo_show_text(cr, l.c_str());
-            y += 13;
+        // Six lines 14 px apart, centred in the area's height, 15 px in from either side; a
+        // line of 34 wide letters is narrowed rather than cut.
+        const double top = active_.y + (active_.h - kVisibleLines * 14.0) / 2.0;
+        const double room = active_.w - 30.0;
+        for (int i = 0; i < kVisibleLines && first_ + i < int(lines_.size()); ++i) {
+            const std::string& line = lines_[size_t(first_ + i)];
+            cairo_text_extents_t extents;
+            cairo_text_extents(cr, line.c_str(), &extents);
+            cairo_save(cr);
+            cairo_translate(cr, active_.x + 15, top + 14.0 * i + 10.0);
+            if (extents.x_advance > room) cairo_scale(cr, room / extents.x_advance, 1.0);
+            cairo_move_to(cr, 0, 0);
+            cairo_show_text(cr, line.c_str());
+            cairo_restore(cr);
         }
     }
     cairo_restore(cr);
+    // The slider's thumb, only when there is more than fits.
+    const int hidden = int(lines_.size()) - kVisibleLines;
+    if (hidden <= 0 || slider_.h <= 0) return;
+    const double thumb = std::max(12.0, slider_.h * kVisibleLines / double(lines_.size()));
+    const double y = slider_.y + (slider_.h - thumb) * first_ / double(hidden);
+    cairo_save(cr);
+    cairo_set_source_rgb(cr, 0.55, 0.6, 0.55);
+    cairo_rectangle(cr, slider_.x + 2, y, slider_.w - 4, thumb);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+NotesSlider::NotesSlider(CAUGuiCanvas& canvas, PanelRect frame, NotesArea* const* area)
+    : CAUGuiCtrl(canvas, frame), area_(area) {}
+
+int NotesSlider::mouseDown(int x, int y, bool alt, bool ctrl) {
+    return mouseDrag(x, y, alt, ctrl);
+}
+
+int NotesSlider::mouseDrag(int, int y, bool, bool) {
+    NotesArea* area = *area_;
+    if (!area) return kHandled;
+    const int hidden = area->lineCount() - NotesArea::kVisibleLines;
+    if (hidden <= 0) return kHandled;
+    const double position = std::clamp(double(y - frame_.y) / std::max(1, frame_.h), 0.0, 1.0);
+    area->setFirstLine(int(std::lround(position * hidden)));
+    return kHandled;
 }
 
 } // namespace moraine::gui

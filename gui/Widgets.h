@@ -230,16 +230,46 @@ public:
     using CAUGuiCtrl::CAUGuiCtrl;
 };
 
-// The patch's notes over "Notes_Box.png".
+// The notes text as the notes area shows it: lines of at most `width` characters, broken
+// at white space where a line has some, and always at CR, LF and the character 3.
+std::vector<std::string> breakNotes(const std::string& text, size_t width = 34);
+
+// The patch's notes over "Notes_Box.png", six lines at a time from the first visible one;
+// empty unless the patch asks for its notes to be shown.
 class NotesArea : public CAUGuiCtrl {
 public:
+    static constexpr int kVisibleLines = 6;
     NotesArea(CAUGuiCanvas& canvas, PanelRect frame, const CAUGuiGraphic* image);
     void draw(cairo_t* cr) override;
-    void setText(std::string text);
+    void setText(std::string text, bool shown = true);
+    int lineCount() const { return shown_ ? int(lines_.size()) : 0; }
+    int firstLine() const { return first_; }
+    // Kept within the lines there are to scroll through.
+    void setFirstLine(int line);
+    const std::vector<std::string>& lines() const { return lines_; }
+    // Where the scroll slider sits; the area draws its thumb, over its own background.
+    void setSliderFrame(PanelRect frame) { slider_ = frame; }
 
 private:
     const CAUGuiGraphic* image_;
+    PanelRect slider_{};
     std::string text_;
+    bool shown_ = false;
+    std::vector<std::string> lines_;
+    int first_ = 0;
+};
+
+// The thin slider at the notes area's right edge: top shows the first line, bottom the last
+// six. The panel builds it before the area, so it finds the area through `area`.
+class NotesSlider : public CAUGuiCtrl {
+public:
+    NotesSlider(CAUGuiCanvas& canvas, PanelRect frame, NotesArea* const* area);
+    int mouseDown(int x, int y, bool alt, bool ctrl) override;
+    int mouseDrag(int x, int y, bool alt, bool ctrl) override;
+    int mouseUp(int, int, bool, bool) override { return kHandled; }
+
+private:
+    NotesArea* const* area_;
 };
 
 } // namespace moraine::gui

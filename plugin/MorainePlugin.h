@@ -318,6 +318,7 @@ private:
     std::unique_ptr<PatchLibrary> library_;
     CurrentTexts texts_;
     std::atomic<std::uint32_t> textsSequence_{0};
+    std::atomic<bool> displayNotes_{false}; // the current patch's notes-display flag
     // Tables the audio thread may still read, with the render count when they were
     // replaced.
     std::unique_ptr<ProgramTable> currentTable_;

@@ -29,6 +29,7 @@ struct PanelSnapshot {
     float masterVolume = 1.0f;
     std::uint32_t textsSequence = 0; // changes whenever the current texts change
     bool patchChangeBusy = false;        // a panel-started load has not finished yet
+    bool displayNotes = false;           // the current patch asks for its notes to be shown
     bool keyHeld[128] = {};              // sounding keys, from MIDI, the host or the panel
 };
 

@@ -24,6 +24,7 @@ void PanelSeam::snapshot(PanelSnapshot& out) const {
     out.masterVolume = plugin_.masterVolume();
     out.textsSequence = plugin_.textsSequence_.load(std::memory_order_acquire);
     out.patchChangeBusy = plugin_.patchPending();
+    out.displayNotes = plugin_.displayNotes_.load(std::memory_order_acquire);
     for (int key = 0; key < 128; ++key) out.keyHeld[key] = plugin_.noteHeld(key);
 }
 

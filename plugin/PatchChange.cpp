@@ -64,6 +64,7 @@ void Moraine_VST::apply(const PatchRecord& record) {
 void Moraine_VST::applyImage(const PatchImage& image) {
     post({ControlCommand::ResetVoices, 0, 0.0f});
     texts_.store(image.name, image.author, image.date, image.notes);
+    displayNotes_.store(image.displayNotes, std::memory_order_release);
     textsSequence_.fetch_add(1, std::memory_order_release);
     mergePatchEntries(midiMap_, image.midiEntries);
     publishMidiMap();
@@ -231,6 +232,7 @@ void Moraine_VST::takeAppliedProgram() {
     library_->selectPatch(applied.patch);
     library_->currentSource = kSourceLibrary;
     texts_.store(applied.name, applied.author, applied.date, applied.notes);
+    displayNotes_.store(applied.displayNotes, std::memory_order_release);
     textsSequence_.fetch_add(1, std::memory_order_release);
     // The audio thread merged the same entries into its own copy; this keeps the edited map
     // in step, and publishing it again restores them should an older staged map have

@@ -221,8 +221,9 @@ int main(int argc, char** argv) {
                 ++c;
             if (c == int(group.categories.size())) library.addCategory(r.category);
             library.selectCategory(c);
-            PatchRecord* record =
-                library.addPatch(r.name, r.author, r.date, r.notes, 0, r.program);
+            // A factory patch's notes say how to play it, so the panel shows them.
+            PatchRecord* record = library.addPatch(r.name, r.author, r.date, r.notes,
+                                                   r.notes.empty() ? 0 : 1, r.program);
             if (!record) throw RecipeError(r.line, "the patch was not added");
             capturePatch(r, *record);
             record->modified = true;

@@ -279,3 +279,56 @@ TEST(Widgets, VoicesMenuSetsTheVoiceCount) {
 
 } // namespace
 } // namespace moraine::gui
+
+namespace moraine::gui {
+namespace {
+
+// Notes break at 34 characters on a blank, at CR, LF and character 3, and never inside a
+// UTF-8 character.
+TEST(NotesArea, BreaksLinesAsTheBoxShowsThem) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines;
+    };
+    const std::string x34(34, 'x');
+    const Case cases[] = {
+        {"Two detuned saws under the filter envelope, four voices.",
+         {"Two detuned saws under the filter", "envelope, four voices."}},
+        {x34 + "yz", {x34, "yz"}},
+        {"one\r\ntwo\nthree\rfour\3five", {"one", "two", "three", "four", "five"}},
+        {std::string(33, 'a') + "\xC3\xA9\xC3\xA9", {std::string(33, 'a') + "\xC3\xA9", "\xC3\xA9"}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(breakNotes(c.text), c.lines);
+    }
+}
+
+// Six lines at a time; the slider scrolls through the rest; nothing shows unless the patch
+// asks for its notes.
+TEST(NotesArea, ShowsSixLinesAndTheSliderScrollsTheRest) {
+    Panel p;
+    NotesArea* area = nullptr;
+    p.add<NotesSlider>({}, PanelRect{251, 359, 10, 84}, &area);
+    area = p.add<NotesArea>(PanelInset{0, 0, 25, 0}, PanelRect{86, 344, 190, 114}, nullptr);
+    std::string text;
+    for (int i = 0; i < 10; ++i) text += "line " + std::to_string(i) + "\n";
+    area->setText(text, false);
+    EXPECT_EQ(area->lineCount(), 0);
+    area->setText(text, true);
+    EXPECT_EQ(area->lineCount(), 10);
+    p.canvas.mouseDown(255, 359 + 83, 0); // the bottom: the last six lines
+    p.canvas.mouseUp(255, 359 + 83, 0);
+    EXPECT_EQ(area->firstLine(), 4);
+    p.canvas.mouseDown(255, 359 + 42, 0); // half way
+    p.canvas.mouseUp(255, 359 + 42, 0);
+    EXPECT_EQ(area->firstLine(), 2);
+    area->setFirstLine(99);
+    EXPECT_EQ(area->firstLine(), 4);
+    area->setText("short", true); // a new patch starts at its first line
+    EXPECT_EQ(area->firstLine(), 0);
+}
+
+} // namespace
+} // namespace moraine::gui
