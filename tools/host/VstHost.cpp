@@ -11,6 +11,24 @@
 namespace moraine {
 
 namespace {
+// Under the sanitizers the library stays mapped after dlclose: what it keeps for the life
+// of the process (fonts, images, tables) then stays reachable, and reports name its
+// functions instead of an unknown module.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kKeepLoaded = RTLD_NODELETE;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kKeepLoaded = RTLD_NODELETE;
+#else
+constexpr int kKeepLoaded = 0;
+#endif
+#else
+constexpr int kKeepLoaded = 0;
+#endif
+} // namespace
+
+
+namespace {
 
 // The instance whose entry call is running on this thread. A plug-in may call the host
 // from its entry point, before the host has seen its AEffect (or with a null one).
@@ -65,7 +83,7 @@ std::unique_ptr<PluginInstance> PluginInstance::load(const std::string& path, st
     // A bare name is a file here, not a library for the loader to look for on its paths.
     const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
     dlerror();
-    void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepLoaded);
     if (!library) {
         const char* why = dlerror();
         setError(error, "cannot load " + path + ": " + (why ? why : "unknown error"));
