@@ -287,15 +287,24 @@ void MidiMap::readMapFile(std::FILE* file) {
     }
 }
 
-void MidiMap::writeMapFile(std::FILE* file) const {
-    if (!file) return;
+std::string MidiMap::mapFileText() const {
     CNumericLocale numeric;
+    std::string text;
     for (int i = 0; i < count_; ++i) {
         const MidiMapEntry& e = entries_[i];
-        std::fprintf(file, "4: %d, %d, %d, %d, %f, %f, %d, %d\n", e.channel, e.controller, e.target,
-                     e.sources, double(e.range[0][0]), double(e.range[0][1]), e.curve[0],
-                     e.invert[0]);
+        char line[256];
+        std::snprintf(line, sizeof line, "4: %d, %d, %d, %d, %f, %f, %d, %d\n", e.channel,
+                      e.controller, e.target, e.sources, double(e.range[0][0]),
+                      double(e.range[0][1]), e.curve[0], e.invert[0]);
+        text += line;
     }
+    return text;
+}
+
+void MidiMap::writeMapFile(std::FILE* file) const {
+    if (!file) return;
+    const std::string text = mapFileText();
+    std::fwrite(text.data(), 1, text.size(), file);
 }
 
 // ---------------------------------------------------------------- mapping
@@ -378,20 +387,17 @@ int MidiMapFiles::saveMap(const std::string& name, const MidiMap& map) {
         }
     std::error_code ignored;
     std::filesystem::create_directories(folder_, ignored);
-    if (n < 0) {
+    const bool added = n < 0;
+    if (added) n = int(mapNames_.size());
+    // The map first, then the list that names it: a failed write leaves no name in the
+    // list without its file, and the previous file of a name whole.
+    if (!replaceFile(folder_ + std::to_string(n) + ".mmap", map.mapFileText())) return -1;
+    if (added) {
         mapNames_.push_back(name);
-        n = int(mapNames_.size()) - 1;
-        writeMapNames();
-    }
-    const std::string path = folder_ + std::to_string(n) + ".mmap";
-    const std::string temporary = path + ".tmp";
-    if (std::FILE* f = std::fopen(temporary.c_str(), "w")) {
-        map.writeMapFile(f);
-        const bool ok = !std::ferror(f);
-        if (std::fclose(f) == 0 && ok)
-            std::rename(temporary.c_str(), path.c_str());
-        else
-            std::remove(temporary.c_str());
+        if (!writeMapNames()) {
+            mapNames_.pop_back();
+            return -1;
+        }
     }
     return n;
 }

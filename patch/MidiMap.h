@@ -69,6 +69,7 @@ public:
     // and keeps the patch-specific ones.
     void readMapFile(std::FILE* file);
     void writeMapFile(std::FILE* file) const;
+    std::string mapFileText() const;
 
 private:
     MidiMapEntry entries_[kCapacity];
@@ -93,7 +94,7 @@ public:
     // False when the file is missing; the map is then unchanged.
     bool loadMap(int n, MidiMap& map);
     // The map's number, or -1 for a name that cannot live in the list (empty, or holding
-    // a line break).
+    // a line break) and when the map or the list cannot be written.
     int saveMap(const std::string& name, const MidiMap& map);
 
     // The default map, the names, then map 0 when its file exists.

@@ -319,6 +319,8 @@ Moraine_VSTEdit::Moraine_VSTEdit(audioMasterCallback audioMaster) : Moraine_VST(
     // The entry point attaches the panel's editor through panelHost().
 }
 
-Moraine_VSTEdit::~Moraine_VSTEdit() = default;
+// The editor goes first: a host may close the plug-in with its editor still open, and the
+// editor's teardown still talks to the instrument.
+Moraine_VSTEdit::~Moraine_VSTEdit() { setEditor(nullptr); }
 
 } // namespace moraine

@@ -55,17 +55,14 @@ constexpr LevelRoute kLevelRoutes[] = {
     {kParamVcfKeyboardLevel, kLinkVcfKbd, kLinkCount, 0.0f, 1.0f},
 };
 
-// The three oscillators' keyboard switch and frequency parameters, and the jack of their
-// keyboard input.
+// The three oscillators' keyboard switch and frequency parameters.
 struct OscillatorRoute {
     int switchIndex, coarseIndex, fineIndex;
-    LinkId keyboardLink;
-    FourCC keyboardJack;
 };
 constexpr OscillatorRoute kOscillatorRoutes[3] = {
-    {kParamVco1KeyboardSwitch, kParamVco1Coarse, kParamVco1Fine, kLinkVco1Kbd, fourcc("plg5")},
-    {kParamVco2KeyboardSwitch, kParamVco2Coarse, kParamVco2Fine, kLinkVco2Kbd, fourcc("plg8")},
-    {kParamVco3KeyboardSwitch, kParamVco3Coarse, kParamVco3Fine, kLinkVco3Kbd, fourcc("pl13")},
+    {kParamVco1KeyboardSwitch, kParamVco1Coarse, kParamVco1Fine},
+    {kParamVco2KeyboardSwitch, kParamVco2Coarse, kParamVco2Fine},
+    {kParamVco3KeyboardSwitch, kParamVco3Coarse, kParamVco3Fine},
 };
 
 VcoModule& oscillator(Voice& v, int n) {
@@ -353,16 +350,17 @@ void Moraine_VST::applyRepeatMode(Voice& voice) {
 
 void Moraine_VST::applyKeyboardSwitch(Voice& voice, int n, float v) {
     const OscillatorRoute& route = kOscillatorRoutes[n];
+    const KeyboardInputJack& input = kKeyboardInputJacks[n];
     VcoModule& vco = oscillator(voice, n);
     if (v > 0.5f) {
         vco.setRange(1);
-        setRampTarget(voice, voice.link(route.keyboardLink).ramp, 1.0f);
+        setRampTarget(voice, voice.link(input.link).ramp, 1.0f);
     } else {
         vco.setRange(2);
         vco.setPhase(0.0f);
-        const int jackParam = kFirstJackParam - 1 + jackNumber(route.keyboardJack);
+        const int jackParam = kFirstJackParam - 1 + jackNumber(input.code);
         if (jackFromValue(values_[jackParam].load(std::memory_order_relaxed)) == 0)
-            setRampTarget(voice, voice.link(route.keyboardLink).ramp, 0.0f);
+            setRampTarget(voice, voice.link(input.link).ramp, 0.0f);
     }
     vco.setCoarse(10.0f * values_[route.coarseIndex].load(std::memory_order_relaxed));
     vco.setFine(values_[route.fineIndex].load(std::memory_order_relaxed) - 0.5f);

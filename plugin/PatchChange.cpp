@@ -111,8 +111,16 @@ void Moraine_VST::beginPatchChange(PendingPatch* patch, bool wait) {
     masterVolume_.store(1.0f, std::memory_order_relaxed);
     post({ControlCommand::PatchFadeOut, 0, 0.0f});
     if (wait && !onAudioThread()) {
-        for (int i = 0; i < 502 && !fadedOut_.load(std::memory_order_acquire); ++i)
+        // Up to about 5 s for the fade, but no longer than it takes to see that nothing
+        // renders: a host that has stopped its audio would otherwise hold us every time.
+        const std::uint64_t renders = renderCount_.load(std::memory_order_acquire);
+        const auto started = std::chrono::steady_clock::now();
+        for (int i = 0; i < 502 && !fadedOut_.load(std::memory_order_acquire); ++i) {
+            if (std::chrono::steady_clock::now() - started > kAudioSilentAfter &&
+                renderCount_.load(std::memory_order_acquire) == renders)
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     patch->apply(*this);
     for (int key = 0; key < 128; ++key) {
@@ -214,11 +222,11 @@ void Moraine_VST::takeAppliedProgram() {
             std::this_thread::yield();
             continue;
         }
-        table = applied_.table.load(std::memory_order_relaxed);
-        group = applied_.group.load(std::memory_order_relaxed);
-        image = applied_.image.load(std::memory_order_relaxed);
-        programs = applied_.programs.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        // Acquire loads: a field written after `before` makes the check below see it.
+        table = applied_.table.load(std::memory_order_acquire);
+        group = applied_.group.load(std::memory_order_acquire);
+        image = applied_.image.load(std::memory_order_acquire);
+        programs = applied_.programs.load(std::memory_order_acquire);
         if (applied_.sequence.load(std::memory_order_relaxed) == before) break;
     }
     appliedSeen_ = before;
@@ -259,12 +267,12 @@ void Moraine_VST::takeProgramTable() {
 
 void Moraine_VST::publishApplied() {
     const std::uint32_t s = applied_.sequence.load(std::memory_order_relaxed);
+    // Release stores: a reader that sees any new field also sees the odd sequence number.
     applied_.sequence.store(s + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    applied_.table.store(audioTable_, std::memory_order_relaxed);
-    applied_.group.store(audioGroup_, std::memory_order_relaxed);
-    applied_.image.store(audioImage_, std::memory_order_relaxed);
-    applied_.programs.store(audioPrograms_, std::memory_order_relaxed);
+    applied_.table.store(audioTable_, std::memory_order_release);
+    applied_.group.store(audioGroup_, std::memory_order_release);
+    applied_.image.store(audioImage_, std::memory_order_release);
+    applied_.programs.store(audioPrograms_, std::memory_order_release);
     applied_.sequence.store(s + 2, std::memory_order_release);
 }
 

@@ -28,7 +28,8 @@ void usage(std::FILE* out) {
                  "    --cycles N         open and close N times\n"
                  "    --instances N      N plug-ins with their editors open at once\n"
                  "    --bad-parent       hand the editor a window that does not exist\n"
-                 "    --print-edits      list begin edit, automate and end edit calls\n");
+                 "    --print-edits      list begin edit, automate and end edit calls\n"
+                 "    --leave-open       unload the plug-in with its editor open\n");
 }
 
 // The unique ID as its four characters; bytes that do not print become '?'.
@@ -125,6 +126,8 @@ int main(int argc, char** argv) {
             options.badParent = true;
         } else if (arg == "--print-edits") {
             options.printEdits = true;
+        } else if (arg == "--leave-open") {
+            options.leaveOpen = true;
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;

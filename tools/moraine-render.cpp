@@ -53,6 +53,7 @@ constexpr const char* kUsage =
     "  --note K:V:START:LEN  key 0..127, velocity 1..127, start and length in seconds, on\n"
     "                        MIDI channel 1; repeatable\n"
     "  --patch FILE.qix      starts from this patch file\n"
+    "  --bare                starts from the bare circuit (the data folder's reset patch)\n"
     "  --library G/C/P       starts from the library's patch: group, category, patch\n"
     "  --part CH=G/C/P       an instance with that library patch plays MIDI channel CH\n"
     "                        (1..16) alone; repeatable, outputs summed\n"
@@ -97,6 +98,7 @@ struct Options {
     std::string libraryPath;
     std::vector<PartOption> parts;
     bool list = false;
+    bool bare = false;
     int rate = 48000;
     int block = 512;
     std::optional<double> seconds;
@@ -250,9 +252,9 @@ std::optional<Options> parseArguments(int argc, char** argv) {
         }
 
         if (option == "--help" || option == "-h") return std::nullopt;
-        if (option == "--quiet" || option == "--list") {
+        if (option == "--quiet" || option == "--list" || option == "--bare") {
             if (inlineValue) throw UsageError(option + " takes no value");
-            (option == "--quiet" ? o.quiet : o.list) = true;
+            (option == "--quiet" ? o.quiet : option == "--list" ? o.list : o.bare) = true;
             continue;
         }
         const auto* handler = std::find_if(std::begin(kValueOptions), std::end(kValueOptions),
@@ -263,8 +265,8 @@ std::optional<Options> parseArguments(int argc, char** argv) {
         handler->second(o, inlineValue ? *inlineValue : std::string(argv[++i]));
     }
     if (o.out.empty() && !o.list) throw UsageError("--out FILE.wav is required");
-    if (!o.patchFile.empty() && !o.libraryPath.empty())
-        throw UsageError("--patch and --library both choose the patch; give one");
+    if (int(!o.patchFile.empty()) + int(!o.libraryPath.empty()) + int(o.bare) > 1)
+        throw UsageError("--patch, --library and --bare all choose the patch; give one");
     if (!o.parts.empty() && (!o.patchFile.empty() || !o.libraryPath.empty()))
         throw UsageError("with --part each part names its own patch; drop --patch and --library");
     for (std::size_t i = 0; i < o.parts.size(); ++i)
@@ -548,6 +550,15 @@ int run(Options o, FILE* out) {
     // only then is there a library to look patches up in.
     parts[0].plugin = loadPlugin(o);
     if (!parts[0].plugin) return kExitUsage;
+    // The reset patch exists once an instance has started in the data folder.
+    if (o.bare) {
+        try {
+            parts[0].chunk = readPatchFile(moraine::defaultDataFolder() + "reset.qix");
+        } catch (const std::runtime_error& e) {
+            std::fprintf(stderr, "moraine-render: %s\n", e.what());
+            return kExitUsage;
+        }
+    }
     if (o.list || !o.libraryPath.empty() || !o.parts.empty()) {
         moraine::ConsoleMessages messages;
         const moraine::PatchLibrary library(moraine::defaultDataFolder(), messages);

@@ -564,20 +564,12 @@ bool applyCord(Voice& v, FourCC a, FourCC b) {
 
 bool reconnect(Voice& v, FourCC a, FourCC b) {
     bool applied = applyCord(v, a, b);
-    // A cord into an oscillator's keyboard input opens that input; without one, an
-    // oscillator in its low range keeps the keyboard away.
-    struct KeyboardInput {
-        FourCC code;
-        LinkId link;
-        const VcoModule* vco;
-    } const inputs[3] = {{fourcc("plg5"), kLinkVco1Kbd, &v.mods.vco1},
-                         {fourcc("plg8"), kLinkVco2Kbd, &v.mods.vco2},
-                         {fourcc("pl13"), kLinkVco3Kbd, &v.mods.vco3}};
-    for (const KeyboardInput& in : inputs) {
+    const VcoModule* vcos[3] = {&v.mods.vco1, &v.mods.vco2, &v.mods.vco3};
+    for (const KeyboardInputJack& in : kKeyboardInputJacks) {
         if (a != in.code && b != in.code) continue;
         if (applied)
             setRampTarget(v, v.link(in.link).ramp, 1.0f);
-        else if (in.vco->range == 2)
+        else if (vcos[in.oscillator]->range == 2)
             setRampTarget(v, v.link(in.link).ramp, 0.0f);
     }
     return applied;

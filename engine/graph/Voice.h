@@ -189,6 +189,19 @@ enum LinkId : int {
     kLinkCount
 };
 
+// The oscillators' keyboard inputs: a cord into one opens the oscillator to whatever it
+// carries, and without one an oscillator in its low range keeps the keyboard away.
+struct KeyboardInputJack {
+    FourCC code;
+    LinkId link;
+    int oscillator; // 0..2
+};
+inline constexpr KeyboardInputJack kKeyboardInputJacks[3] = {
+    {fourcc("plg5"), kLinkVco1Kbd, 0},
+    {fourcc("plg8"), kLinkVco2Kbd, 1},
+    {fourcc("pl13"), kLinkVco3Kbd, 2},
+};
+
 constexpr int kOutputJackCount = 42;
 
 // The twelve modules every voice shares, with their nodes. Their ramps run in the

@@ -1,5 +1,6 @@
 // The MIDI map in memory, the mapping of MIDI values to engine values, and map files.
 #include "patch/MidiMap.h"
+#include "platform/Files.h"
 #include "patch/ParameterTable.h"
 #include "support/TempDataFolder.h"
 
@@ -396,6 +397,17 @@ TEST(MidiMapFile, SavingCreatesTheDataFolder) {
     MidiMap map;
     EXPECT_EQ(files.saveMap("Mine", map), 0);
     EXPECT_EQ(folder.read("Larchmere Audio/Moraine Deck/midiMapList"), "Mine\n");
+    const std::string saved = folder.read("Larchmere Audio/Moraine Deck/0.mmap");
+
+    // A write that dies before its rename is reported, and nothing on disk changes.
+    map.clear();
+    setReplaceFileInterruptedForTesting(true);
+    EXPECT_EQ(files.saveMap("Mine", map), -1);
+    EXPECT_EQ(files.saveMap("Other", map), -1);
+    setReplaceFileInterruptedForTesting(false);
+    EXPECT_EQ(folder.read("Larchmere Audio/Moraine Deck/0.mmap"), saved);
+    EXPECT_EQ(folder.read("Larchmere Audio/Moraine Deck/midiMapList"), "Mine\n");
+    EXPECT_EQ(files.saveMap("Other", map), 1);
 }
 
 } // namespace

@@ -341,6 +341,52 @@ TEST(PatchLibraryInPlugin, TheFirstPatchPlaysAtStartAndProgramChangePicksByNumbe
     EXPECT_EQ(p.library().currentSource, kSourceLibrary);
 }
 
+// A program change inside render applies at once but never calls the host from there: the
+// selection, the texts and the automation of its cords follow on the control side.
+TEST(PatchLibraryInPlugin, AProgramChangeLeavesTheHostsSideToTheControlSide) {
+    TempDataFolder folder;
+    writeLibrary(folder, {patchText("Plain", 0, {}), patchText("Corded", 1, {{107, 58.0f}})});
+    LivePlugin live;
+    Moraine_VST& p = *live.plugin;
+    live.render();
+    testing::FakeHost::automated = testing::FakeHost::automatedInRender = 0;
+    live.midi(0, 0xC0, 1, 0);
+    live.render();
+    EXPECT_FLOAT_EQ(p.engineValue(107), 58.0f);
+    EXPECT_EQ(testing::FakeHost::automatedInRender, 0);
+    EXPECT_EQ(testing::FakeHost::automated, 0);
+    EXPECT_EQ(p.currentTexts().name, "Plain");
+    p.serviceControlSide();
+    EXPECT_EQ(p.currentTexts().name, "Corded");
+    EXPECT_EQ(p.library().selectedPatch()->name, "Corded");
+    EXPECT_GE(testing::FakeHost::automated, 1);
+    EXPECT_EQ(testing::FakeHost::automatedInRender, 0);
+}
+
+// The panel's loads never sleep the editor's thread: the change starts, the audio thread
+// fades out, and a later idle applies it.
+TEST(PatchLibraryInPlugin, APanelLoadStartsAtOnceAndLandsOnALaterIdle) {
+    TempDataFolder folder;
+    writeLibrary(folder, {patchText("Zero", 0, {{23, 0.25f}}), patchText("One", 1, {{23, 0.5f}})});
+    LivePlugin live;
+    Moraine_VST& p = *live.plugin;
+    PanelHost& panel = p.panelHost();
+    p.library().selectPatch(1);
+    ASSERT_TRUE(panel.startPatchLoad(kSourceLibrary));
+    PanelSnapshot snap;
+    panel.snapshot(snap);
+    EXPECT_TRUE(snap.patchChangeBusy);
+    EXPECT_FLOAT_EQ(p.engineValue(23), 0.25f);
+    panel.serviceControlSide(); // not faded out yet
+    EXPECT_FLOAT_EQ(p.engineValue(23), 0.25f);
+    for (int i = 0; i < 20; ++i) live.render(); // 0.2 s: the 0.1 s fade is over
+    panel.serviceControlSide();
+    EXPECT_FLOAT_EQ(p.engineValue(23), 0.5f);
+    EXPECT_EQ(p.currentTexts().name, "One");
+    panel.snapshot(snap);
+    EXPECT_FALSE(snap.patchChangeBusy);
+}
+
 TEST(PatchLibraryInPlugin, BankSelectPicksAGroupWithoutLoading) {
     TempDataFolder folder;
     writeLibrary(folder, {patchText("Zero", 0, {{23, 0.25f}})});

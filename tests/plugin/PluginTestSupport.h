@@ -17,12 +17,18 @@ struct FakeHost {
             return 2400;
         case audioMasterGetTime:
             return ppqValid ? reinterpret_cast<VstIntPtr>(&time) : 0;
+        case audioMasterAutomate:
+            ++(rendering ? automatedInRender : automated);
+            return 0;
         default:
             return 0;
         }
     }
     static inline VstTimeInfo time{};
     static inline bool ppqValid = false;
+    // Automation the host heard, and how much of it came from inside a render call.
+    static inline int automated = 0, automatedInRender = 0;
+    static inline bool rendering = false;
 };
 
 class LivePlugin {
@@ -47,7 +53,9 @@ public:
         if (int(left.size()) < frames) resize(frames);
         float* in[2] = {inLeft.data(), inRight.data()};
         float* out[2] = {left.data(), right.data()};
+        FakeHost::rendering = true;
         plugin->processReplacing(in, out, frames);
+        FakeHost::rendering = false;
     }
 
     void midi(int frame, int status, int d1, int d2) {

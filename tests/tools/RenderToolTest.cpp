@@ -3,6 +3,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -42,7 +43,9 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     int run(const std::string& args) {
-        const std::string command = std::string("\"") + MORAINE_RENDER_PATH + "\" --quiet " + args +
+        // A data folder of the test's own, which starts empty like a first start.
+        const std::string command = "MORAINE_DATA_DIR=\"" + (dir / "data").string() + "/\" \"" +
+                                    MORAINE_RENDER_PATH + "\" --quiet " + args +
                                     " >\"" + (dir / "log").string() + "\" 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -53,7 +56,7 @@ protected:
 TEST_F(RenderTool, RendersNotesThroughACordIntoAStereoWav) {
     const fs::path out = dir / "out.wav";
     ASSERT_EQ(run("--plugin \"" MORAINE_PLUGIN_PATH "\" --rate 44100 --block 300 --seconds 1 "
-                  "--set vcss=0 --cord pl71=kbcv --note 69:100:0.5:0.2 --out \"" +
+                  "--bare --set vcss=0 --cord pl71=kbcv --note 69:100:0.5:0.2 --out \"" +
                   out.string() + "\""),
               0);
     Wav wav;
@@ -80,7 +83,25 @@ TEST_F(RenderTool, BadArgumentsExitWithStatusTwo) {
     EXPECT_EQ(run("--cord pl71=zzzz" + out), 2);
     EXPECT_EQ(run("--rate 100" + out), 2);
     EXPECT_EQ(run("--plugin \"" + (dir / "missing.so").string() + "\"" + out), 2);
+    EXPECT_EQ(run("--bare --library 0/0/0" + out), 2);
     EXPECT_FALSE(fs::exists(dir / "bad.wav"));
+}
+
+// A fresh data folder starts with the factory library, whose first patch sounds; --bare
+// plays the circuit's own settings instead, which are silent.
+TEST_F(RenderTool, BareStartsFromTheCircuitsOwnSettings) {
+    double peak[2] = {};
+    for (int bare = 0; bare < 2; ++bare) {
+        const fs::path out = dir / ("out" + std::to_string(bare) + ".wav");
+        ASSERT_EQ(run(std::string(bare ? "--bare " : "") + "--note 60:100:0:0.5 --seconds 1 --out \"" +
+                      out.string() + "\""),
+                  0);
+        Wav wav;
+        ASSERT_TRUE(readWav(out, wav));
+        for (float x : wav.frames) peak[bare] = std::max(peak[bare], double(std::fabs(x)));
+    }
+    EXPECT_GT(peak[0], 0.01);
+    EXPECT_LT(peak[1], 1e-4);
 }
 
 } // namespace

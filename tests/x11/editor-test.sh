@@ -68,6 +68,9 @@ bad-parent)
 cycles)
     run --profile juce --cycles 50 --seconds 0.05
     ;;
+left-open)
+    run --profile ardour --seconds 0.5 --automate --leave-open
+    ;;
 instances)
     run --profile carla --instances 8 --seconds 1 --automate
     ;;

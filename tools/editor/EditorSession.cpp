@@ -128,6 +128,7 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
     auto session = [&] {
         for (int cycle = 0; cycle < std::max(1, o.cycles); ++cycle) {
             for (Instance& in : instances) {
+                if (!in.plugin) return;
                 in.window = x11::HostWindow::open(1010, 623, "Moraine Deck editor");
                 if (!in.window) {
                     std::fprintf(stderr, "moraine-host: no X display (opening %d)\n", cycle + 1);
@@ -158,6 +159,12 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(profile->idleMs));
             }
+            if (o.leaveOpen) {
+                // Nothing else may be using the plug-ins when they go.
+                running = false;
+                if (automation.joinable()) automation.join();
+                if (audio.joinable()) audio.join();
+            }
             for (Instance& in : instances) {
                 if (!o.screenshot.empty() && in.open && &in == &instances[0] &&
                     cycle + 1 == std::max(1, o.cycles)) {
@@ -168,6 +175,12 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
                         std::printf("screenshot %s\n", o.screenshot.c_str());
                     else
                         status = 1;
+                }
+                if (o.leaveOpen) {
+                    // Some hosts unload without closing the editor first.
+                    in.plugin.reset();
+                    in.window.reset();
+                    continue;
                 }
                 if (in.open) in.plugin->dispatch(effEditClose);
                 in.open = false;
@@ -187,7 +200,7 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
     if (automation.joinable()) automation.join();
     if (audio.joinable()) audio.join();
 
-    if (o.printEdits)
+    if (o.printEdits && instances[0].plugin)
         for (const auto& e : instances[0].plugin->editCalls())
             std::printf("edit %c %d %.4f\n", e.kind, e.index, double(e.value));
     std::printf("editor session done (%s)\n", profile->name);

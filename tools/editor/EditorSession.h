@@ -17,6 +17,7 @@ struct EditorOptions {
     bool badParent = false;         // hand effEditOpen a window that does not exist
     bool audio = false;             // render blocks on a thread of its own meanwhile
     bool printEdits = false;        // list begin/automate/end calls at the end
+    bool leaveOpen = false;         // close the plug-in with its editor still open
 };
 
 // Returns the process exit status.

@@ -1,0 +1,212 @@
+// Every thread that touches the instrument at once, as hosts and the editor do: one renders,
+// one automates parameters (cords included), one sends program changes, bank selects and
+// notes as MIDI, one saves and restores the host's state, one edits the MIDI map and
+// retunes. Built with ThreadSanitizer in CI, where any unsynchronised access fails the run;
+// elsewhere it still checks that nothing crashes and every sample stays finite.
+#include "patch/TuningFile.h"
+#include "plugin/MorainePlugin.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace moraine {
+namespace {
+
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// MIDI from the sending thread to the render thread, which hands it to processEvents as
+// a host's audio thread would. One producer, one consumer.
+class MidiRing {
+public:
+    bool push(unsigned char status, unsigned char d1, unsigned char d2) {
+        const unsigned w = write_.load(std::memory_order_relaxed);
+        if (w - read_.load(std::memory_order_acquire) >= kSize) return false;
+        slots_[w % kSize] = {status, d1, d2};
+        write_.store(w + 1, std::memory_order_release);
+        return true;
+    }
+    unsigned size() const {
+        return write_.load(std::memory_order_acquire) - read_.load(std::memory_order_acquire);
+    }
+    template <class F> void drain(F&& f) {
+        unsigned r = read_.load(std::memory_order_relaxed);
+        const unsigned w = write_.load(std::memory_order_acquire);
+        for (; r != w; ++r) f(slots_[r % kSize]);
+        read_.store(r, std::memory_order_release);
+    }
+
+private:
+    static constexpr unsigned kSize = 256;
+    std::array<std::array<unsigned char, 3>, kSize> slots_{};
+    std::atomic<unsigned> write_{0}, read_{0};
+};
+
+std::string tuningDump(int program) {
+    std::string d(kTuningDumpLength, char(0x7F));
+    const unsigned char head[6] = {0xF0, 0x7E, 0x10, 0x08, 0x01, static_cast<unsigned char>(program)};
+    std::memcpy(d.data(), head, sizeof head);
+    std::memset(&d[kTuningNameOffset], 'x', kTuningNameLength);
+    for (int k = 0; k < 128; ++k) d[kTuningEntriesOffset + 3 * size_t(k)] = char((k + program) % 128);
+    d[406] = 0x55;
+    d[407] = char(0xF7);
+    return d;
+}
+
+double stressSeconds() {
+    const char* text = std::getenv("MORAINE_STRESS_SECONDS");
+    const double s = text ? std::atof(text) : 2.0;
+    return s > 0.0 ? s : 2.0;
+}
+
+TEST(ThreadStress, RenderAutomationMidiChunksMapAndTuningsAtOnce) {
+    // A data folder of its own that starts with the default library, so that program
+    // changes and bank selects have patches to choose.
+    std::string folder = (std::filesystem::temp_directory_path() / "moraine-stress-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(folder.data()));
+    setenv("MORAINE_DATA_DIR", (folder + "/").c_str(), 1);
+    std::filesystem::create_directories(folder + "/Tunings");
+    {
+        const std::string dump = tuningDump(5);
+        std::FILE* f = std::fopen((folder + "/Tunings/0.tun").c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(dump.data(), 1, dump.size(), f);
+        std::fclose(f);
+    }
+    auto plugin = std::make_unique<Moraine_VSTEdit>(&hostCallback);
+    AEffect* e = plugin->getAeffect();
+    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::duration<double>(stressSeconds());
+    auto running = [&] { return std::chrono::steady_clock::now() < until; };
+    MidiRing ring;
+    std::atomic<long> blocks{0}, badSamples{0}, chunks{0};
+
+    std::thread audio([&] {
+        std::vector<float> l(256), r(256);
+        float* out[2] = {l.data(), r.data()};
+        std::array<VstMidiEvent, 64> events{};
+        struct {
+            VstInt32 numEvents;
+            VstIntPtr reserved;
+            VstEvent* events[64];
+        } list{};
+        while (running()) {
+            list.numEvents = 0;
+            ring.drain([&](const std::array<unsigned char, 3>& m) {
+                if (list.numEvents >= 64) return;
+                VstMidiEvent& ev = events[size_t(list.numEvents)];
+                ev = VstMidiEvent{};
+                ev.type = kVstMidiType;
+                ev.byteSize = sizeof ev;
+                ev.deltaFrames = (list.numEvents * 17) % 256;
+                for (int b = 0; b < 3; ++b) ev.midiData[b] = char(m[size_t(b)]);
+                list.events[list.numEvents++] = reinterpret_cast<VstEvent*>(&ev);
+            });
+            e->dispatcher(e, effProcessEvents, 0, 0, &list, 0.0f);
+            e->processReplacing(e, nullptr, out, 256);
+            for (int i = 0; i < 256; ++i)
+                if (!std::isfinite(l[size_t(i)]) || !std::isfinite(r[size_t(i)])) ++badSamples;
+            ++blocks;
+        }
+    });
+    std::thread automation([&] {
+        std::mt19937 random(1);
+        while (running()) {
+            const int index = 1 + int(random() % 177);
+            float value = float(random() % 1001) / 1000.0f;
+            if (index >= kFirstJackParam) value = float(random() % 90) / 1000.0f; // a jack or none
+            if (index != kParamMasterBypass) e->setParameter(e, index, value);
+            e->getParameter(e, int(random() % 178));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::thread midi([&] {
+        std::mt19937 random(2);
+        while (running()) {
+            // A few events a block, as a host sends them, however slowly the build renders.
+            if (ring.size() >= 4) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            switch (random() % 4) {
+            case 0:
+                ring.push(0xB0, 0, static_cast<unsigned char>(random() % 4)); // bank select
+                break;
+            case 1:
+                ring.push(0xC0, static_cast<unsigned char>(random() % 24), 0);
+                break;
+            default:
+                ring.push(0x90, static_cast<unsigned char>(36 + random() % 48),
+                          static_cast<unsigned char>(random() % 128));
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    std::thread state([&] {
+        for (int n = 0; running(); ++n) {
+            void* data = nullptr;
+            const auto size = e->dispatcher(e, effGetChunk, 0, 0, &data, 0.0f);
+            std::string copy(static_cast<const char*>(data), size_t(size));
+            char name[kVstMaxProgNameLen + 1] = {};
+            e->dispatcher(e, effGetProgramName, 0, 0, name, 0.0f);
+            // Restoring rewires everything; a host does it far less often than it saves.
+            if (n % 10 == 0)
+                e->dispatcher(e, effSetChunk, 0, VstIntPtr(copy.size()), copy.data(), 0.0f);
+            ++chunks;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::thread mapAndTunings([&] {
+        std::mt19937 random(3);
+        const float ranges[4][2] = {{0, 1}, {0, 1}, {0, 1}, {0, 1}};
+        const int curves[4] = {0, 0, 0, 0}, inverts[4] = {0, 0, 0, 0};
+        while (running()) {
+            {
+                auto lock = plugin->panelHost().controlLock();
+                plugin->midiMap().setEntry(0, int(1 + random() % 100), 0, int(2 + random() % 80),
+                                           kSourceController, ranges, curves, inverts);
+                plugin->publishMidiMap();
+                plugin->panelHost().serviceControlSide();
+            }
+            const std::string dump = tuningDump(int(random() % 100));
+            if (random() % 2)
+                plugin->applyTuningDump(reinterpret_cast<const unsigned char*>(dump.data()),
+                                        dump.size());
+            else
+                plugin->loadTuning(0);
+            if (random() % 8 == 0) plugin->resetTuning();
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    });
+    for (std::thread* t : {&audio, &automation, &midi, &state, &mapAndTunings}) t->join();
+
+    RecordProperty("blocks", int(blocks.load()));
+    RecordProperty("chunks", int(chunks.load()));
+    EXPECT_GT(blocks.load(), 10);
+    EXPECT_GT(chunks.load(), 10);
+    EXPECT_EQ(badSamples.load(), 0);
+    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
+    plugin.reset();
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+} // namespace moraine
