@@ -3,6 +3,7 @@
 
 #include "patch/ParameterTable.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -343,8 +344,12 @@ char jackIds[kJackCount + 1][5];
 const std::array<PanelControl, kRowCount>& rows() {
     static const std::array<PanelControl, kRowCount> table = [] {
         for (int j = 0; j <= kJackCount; ++j) {
+            // Four characters and the terminator; copied, not formatted, so no build
+            // warns that a longer text would be cut.
             const std::string text = fourccText(kJackTable[j].code);
-            std::snprintf(jackIds[j], sizeof jackIds[j], "%s", text.c_str());
+            const size_t n = std::min(text.size(), sizeof jackIds[j] - 1);
+            std::memcpy(jackIds[j], text.data(), n);
+            jackIds[j][n] = '\0';
         }
         std::array<PanelControl, kRowCount> t{};
         for (int i = 0; i < kRowCount; ++i) {

@@ -1,5 +1,7 @@
 #include "tools/panel-art/Png.h"
 
+#include <cstring>
+
 #include <csetjmp>
 #include <cstdio>
 #include <png.h>
@@ -26,16 +28,15 @@ Rgba fromCairo(const unsigned char* data, int width, int height, int stride) {
     return out;
 }
 
-bool writePng(const std::string& path, const Rgba& image, bool withAlpha) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    // Allocated before the error jump point, which would skip its destructor.
-    std::vector<std::uint8_t> row(std::size_t(image.width) * 4);
+namespace {
+
+// The part libpng may jump back into on an error: it owns nothing with a destructor, so the
+// jump skips none, and no local can be clobbered by it.
+bool writeRows(std::FILE* f, const Rgba& image, bool withAlpha, std::uint8_t* row) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
         return false;
     }
     png_init_io(png, f);
@@ -48,16 +49,27 @@ bool writePng(const std::string& path, const Rgba& image, bool withAlpha) {
     for (int y = 0; y < image.height; ++y) {
         const std::uint8_t* src = &image.pixels[std::size_t(y) * image.width * 4];
         if (withAlpha) {
-            row.assign(src, src + std::size_t(image.width) * 4);
+            std::memcpy(row, src, std::size_t(image.width) * 4);
         } else {
             for (int x = 0; x < image.width; ++x)
                 for (int c = 0; c < 3; ++c) row[std::size_t(x) * 3 + c] = src[x * 4 + c];
         }
-        png_write_row(png, row.data());
+        png_write_row(png, row);
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+    return true;
+}
+
+} // namespace
+
+bool writePng(const std::string& path, const Rgba& image, bool withAlpha) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::vector<std::uint8_t> row(std::size_t(image.width) * 4);
+    const bool written = writeRows(f, image, withAlpha, row.data());
+    const bool closed = std::fclose(f) == 0;
+    return written && closed;
 }
 
 bool readPng(const std::string& path, Rgba& image, bool& hadAlpha) {
