@@ -25,10 +25,6 @@ constexpr int kKeepLoaded = 0;
 #else
 constexpr int kKeepLoaded = 0;
 #endif
-} // namespace
-
-
-namespace {
 
 // The instance whose entry call is running on this thread. A plug-in may call the host
 // from its entry point, before the host has seen its AEffect (or with a null one).
