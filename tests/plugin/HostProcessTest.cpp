@@ -1,10 +1,8 @@
 // The built MoraineDeck.so as real hosts use it: scanned from a process of the host's own,
 // whose standard output is the host's channel, and saved with a project, reopened and
 // saved again.
+#include "PluginTestSupport.h"
 #include "support/TempDataFolder.h"
-#include "tools/host/VstHost.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +16,7 @@
 namespace moraine {
 namespace {
 
+using testing::SoHost;
 using testing::TempDataFolder;
 
 std::string readFile(const std::string& path) {
@@ -72,22 +71,6 @@ TEST(HostProcess, AScanningHostReadsNothingFromThePluginOnItsStandardOutput) {
 
 // ---------------------------------------------------------------- a host's project
 
-std::unique_ptr<PluginInstance> startPlugin() {
-    std::string error;
-    auto plugin = PluginInstance::load(MORAINE_PLUGIN_PATH, &error);
-    EXPECT_TRUE(plugin) << error;
-    if (plugin) plugin->start();
-    return plugin;
-}
-
-// Long enough for a patch change's fade out and back in.
-void play(PluginInstance& p) {
-    const int frames = p.config().blockSize;
-    std::vector<float> left(static_cast<size_t>(frames)), right(left);
-    float* outputs[2] = {left.data(), right.data()};
-    for (int block = 0; block < 16; ++block) p.process(nullptr, outputs, frames);
-}
-
 // One group, one category: "Plain" at program 0 with its notes hidden, "Noted" at program 6
 // with its notes shown.
 void writeNotedLibrary(const TempDataFolder& folder) {
@@ -118,25 +101,25 @@ TEST(HostProcess, AProjectSavedReopenedAndSavedAgainHoldsTheSameState) {
 
         std::string saved;
         {
-            auto first = startPlugin();
-            ASSERT_TRUE(first);
-            first->queueMidi(0, 0xC0, 6, 0);
-            play(*first);
-            saved = first->getChunk();
+            SoHost first;
+            ASSERT_TRUE(first.plugin);
+            first.midi(0, 0xC0, 6, 0);
+            first.play(0.2); // long enough for a patch change's fade out and back in
+            saved = first.plugin->getChunk();
         }
         EXPECT_NE(saved.find(c.stored), std::string::npos) << saved;
 
         // Reopened: a new instance, whose library has its first patch selected.
-        auto reopened = startPlugin();
-        ASSERT_TRUE(reopened);
-        EXPECT_EQ(reopened->setChunk(saved), 0);
-        play(*reopened);
-        EXPECT_EQ(reopened->getChunk(), saved);
+        SoHost reopened;
+        ASSERT_TRUE(reopened.plugin);
+        EXPECT_EQ(reopened.plugin->setChunk(saved), 0);
+        reopened.play(0.2);
+        EXPECT_EQ(reopened.plugin->getChunk(), saved);
 
         // A program change goes back to the library, and the state says so.
-        reopened->queueMidi(0, 0xC0, 0, 0);
-        play(*reopened);
-        EXPECT_NE(reopened->getChunk().find(c.first), std::string::npos);
+        reopened.midi(0, 0xC0, 0, 0);
+        reopened.play(0.2);
+        EXPECT_NE(reopened.plugin->getChunk().find(c.first), std::string::npos);
     }
 }
 

@@ -1,8 +1,6 @@
 // The plug-in object with its engine: parameter application, the output stage, meters,
-// patch-change fades and note timing.
+// patch-change fades, notes and the panel's buttons.
 #include "PluginTestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,10 +12,6 @@ namespace moraine {
 namespace {
 
 using testing::LivePlugin;
-
-bool allFinite(const std::vector<float>& v) {
-    return std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); });
-}
 
 TEST(PluginParameters, HostValuesBecomeEngineValuesInEveryVoice) {
     LivePlugin live;
@@ -67,40 +61,6 @@ TEST(PluginParameters, AJackParameterPlugsACordInAllNineVoices) {
     EXPECT_EQ(EngineAccess::voice(p, 0).link(kLinkVcfVco1).selector, 4);
 }
 
-TEST(PluginParameters, BadValuesAreRefusedOrClamped) {
-    LivePlugin live;
-    Moraine_VST& p = *live.plugin;
-    const float before = p.getParameter(33);
-    p.setParameter(33, std::nanf(""));
-    EXPECT_FLOAT_EQ(p.getParameter(33), before);
-    p.setParameter(33, INFINITY);
-    EXPECT_FLOAT_EQ(p.getParameter(33), 1.0f);
-    p.setParameter(33, -5.0f);
-    EXPECT_FLOAT_EQ(p.getParameter(33), 0.0f);
-    p.setParameter(-1, 0.5f);
-    p.setParameter(179, 0.5f);
-    p.setParameter(1 << 30, 0.5f);
-    p.setParameter(0, 0.0f); // the placeholder does nothing
-    EXPECT_EQ(p.getParameter(179), 0.0f);
-    EXPECT_EQ(p.getParameter(-7), 0.0f);
-    p.setParameter(150, 0.999f); // no jack 999
-    live.render();
-    EXPECT_TRUE(allFinite(live.left));
-
-    char text[64];
-    for (int bad : {-1, 0, 179, 100000}) {
-        std::fill(std::begin(text), std::end(text), 'x');
-        p.getParameterName(bad, text);
-        EXPECT_STREQ(text, "");
-        p.getParameterLabel(bad, text);
-        EXPECT_STREQ(text, "");
-        p.getParameterDisplay(bad, text);
-        EXPECT_STREQ(text, "");
-    }
-    p.getParameterName(178, text);
-    EXPECT_STREQ(text, "Multiple 4 Plug");
-}
-
 TEST(PluginParameters, AFloodOfChangesEndsInTheLastValues) {
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
@@ -115,49 +75,45 @@ TEST(PluginParameters, AFloodOfChangesEndsInTheLastValues) {
     EXPECT_NEAR(EngineAccess::voice(p, 0).mods.vcf.resonance, float(199 % 7) / 7.0f, 1e-6f);
 }
 
-TEST(PluginOutput, BypassSilencesBothOutputsAndTheMeters) {
-    LivePlugin live;
+// The meters hold the block's sum of squares, read zero in bypass, and fall by 0.9999 a
+// sample once the sound has stopped, to silence.
+TEST(PluginOutput, TheMetersHoldTheBlocksSumOfSquaresAndFallAfterTheSound) {
+    LivePlugin live(48000.0f, 512);
     Moraine_VST& p = *live.plugin;
+    p.setParameter(81, 0.0f);
+    live.cord("pl71", "pl27"); // the keyboard trigger: one sample of 15 V on both sides
+    live.cord("pl75", "pl27");
+    live.render();
+    live.midi(100, 0x90, 60, 100);
+    live.render();
+    float sum = 0.0f; // summed as the output stage sums it
+    for (float x : live.left) sum += x * x;
+    ASSERT_GT(sum, 8.0f);
+    PanelSnapshot snap;
+    p.panelHost().snapshot(snap);
+    EXPECT_FLOAT_EQ(snap.meterLeft, sum);
+    EXPECT_FLOAT_EQ(snap.meterRight, sum);
+    for (int b = 0; b < 10; ++b) live.render();
+    p.panelHost().snapshot(snap);
+    EXPECT_NEAR(snap.meterLeft, sum * std::pow(0.9999, 5120), sum * 1e-3);
+    EXPECT_NEAR(snap.meterRight, sum * std::pow(0.9999, 5120), sum * 1e-3);
+    for (int b = 0; b < 300; ++b) live.render(); // 3.3 s
+    p.panelHost().snapshot(snap);
+    EXPECT_LT(snap.meterLeft, sum * 1e-6);
+    EXPECT_LT(snap.meterRight, sum * 1e-6);
+
     live.cord("pl71", "pl54");
     std::fill(live.inLeft.begin(), live.inLeft.end(), 0.5f);
     live.render();
     EXPECT_GT(p.leftMeter(), 0.0f);
-    p.setParameter(1, 0.0f);
+    p.setParameter(1, 0.0f); // bypass
     live.render();
     EXPECT_TRUE(std::all_of(live.left.begin(), live.left.end(), [](float x) { return x == 0; }));
-    EXPECT_TRUE(std::all_of(live.right.begin(), live.right.end(), [](float x) { return x == 0; }));
     EXPECT_EQ(p.leftMeter(), 0.0f);
     EXPECT_EQ(p.rightMeter(), 0.0f);
     p.setParameter(1, 1.0f);
     live.render();
     EXPECT_GT(p.leftMeter(), 0.0f);
-}
-
-TEST(PluginOutput, TheDcBlockerRemovesAConstantDirectInput) {
-    const float rate = 48000.0f;
-    LivePlugin live(rate, 4800);
-    live.plugin->setParameter(81, 0.0f); // one voice, so the input is summed once
-    live.cord("pl71", "pl53");           // the second audio input has unit gain
-    std::fill(live.inRight.begin(), live.inRight.end(), 1.0f);
-    live.render();
-    const double r = 1.0 - 10.0 / rate;
-    // 0.1 x 1.0 into the left direct input, doubled by the blocker's output gain.
-    EXPECT_NEAR(live.left[0], 0.2f, 1e-6f);
-    for (int n : {1, 100, 4799}) EXPECT_NEAR(live.left[n], 0.2 * std::pow(r, n), 1e-4) << n;
-    EXPECT_LT(live.left[4799], 0.2f * 0.4f);
-    EXPECT_TRUE(std::all_of(live.right.begin(), live.right.end(), [](float x) { return x == 0; }));
-}
-
-TEST(PluginOutput, TheMeterHoldsTheBlocksSumOfSquares) {
-    LivePlugin live(48000.0f, 256);
-    live.cord("pl71", "pl54");
-    live.cord("pl75", "pl54");
-    std::fill(live.inLeft.begin(), live.inLeft.end(), 1.0f);
-    live.render();
-    double sum = 0.0;
-    for (float x : live.left) sum += double(x) * x;
-    EXPECT_NEAR(live.plugin->leftMeter(), sum, sum * 1e-5);
-    EXPECT_NEAR(live.plugin->rightMeter(), sum, sum * 1e-5);
 }
 
 TEST(PluginOutput, PanFollowsTheCosineLaw) {
@@ -232,6 +188,7 @@ TEST(PatchChange, WithoutAnAudioThreadTheChangeStillLands) {
     EXPECT_NEAR(EngineAccess::voice(p, 0).mods.adsr.attackTime, 2.0f, 1e-4f);
 }
 
+
 TEST(PatchChange, HeldNotesAreReleasedAndPlayedAgain) {
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
@@ -243,43 +200,16 @@ TEST(PatchChange, HeldNotesAreReleasedAndPlayedAgain) {
     live.render();
     EXPECT_TRUE(p.noteHeld(60));
     EXPECT_EQ(EngineAccess::keyboard(p).velocity[0][60], 90);
+    EXPECT_EQ(EngineAccess::keyboard(p).voiceKey[EngineAccess::keyboard(p).lastVoice], 60);
 }
 
-TEST(Notes, ANoteAtFrameKStartsAtSampleK) {
-    LivePlugin live(48000.0f, 256);
-    live.cord("pl71", "pl27"); // the keyboard trigger into the left direct input
-    live.render();
-    live.midi(100, 0x90, 64, 100);
-    live.render();
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(live.left[i], 0.0f) << i;
-    // 15 V for one sample, x 0.1 into the direct input, x 2 out of the blocker.
-    EXPECT_NEAR(live.left[100], 3.0f, 1e-5f);
-    EXPECT_LT(live.left[101], 0.0f);
-}
-
-TEST(Notes, EventsBeyondTheBlockWaitForTheNextOne) {
-    LivePlugin live(48000.0f, 128);
-    live.cord("pl71", "pl27");
-    live.render();
-    live.midi(200, 0x90, 64, 100); // frame 72 of the next block
-    live.render();
-    EXPECT_FALSE(live.plugin->noteHeld(64));
-    live.render();
-    EXPECT_TRUE(live.plugin->noteHeld(64));
-    EXPECT_NEAR(live.left[72], 3.0f, 1e-5f);
-}
-
-TEST(Notes, VelocityZeroIsANoteOffAndSuspendReleasesEverything) {
+TEST(Notes, SuspendReleasesEverything) {
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     p.setParameter(81, 1.0f);
     for (int k : {40, 50, 60}) live.midi(0, 0x90, k, 100);
     live.render();
     EXPECT_TRUE(p.noteHeld(50));
-    live.midi(0, 0x90, 50, 0);
-    live.render();
-    EXPECT_FALSE(p.noteHeld(50));
-    EXPECT_TRUE(p.noteHeld(40));
     p.suspend();
     for (int k = 0; k < 128; ++k) EXPECT_FALSE(p.noteHeld(k)) << k;
     for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(EngineAccess::voice(p, v).mods.kbdGate.keyHeld, 0) << v;
@@ -299,53 +229,22 @@ TEST(Notes, MidiActivityHoldsForTwentyBlocks) {
     EXPECT_EQ(p.lastControllerMessage(), 0.0f);
 }
 
-TEST(SampleRates, EveryRateFromEightToThreeHundredEightyFourKilohertzRenders) {
+// Every voice takes a new rate, not only those playing.
+TEST(SampleRates, EveryVoiceTakesTheNewRate) {
     LivePlugin live(44100.0f, 512);
-    Moraine_VST& p = *live.plugin;
-    live.cord("pl71", "pl54");
-    std::fill(live.inLeft.begin(), live.inLeft.end(), 0.3f);
-    for (float rate : {8000.0f, 22050.0f, 44100.0f, 96000.0f, 192000.0f, 384000.0f}) {
-        p.setSampleRate(rate);
-        live.midi(3, 0x90, 60, 100);
-        live.render();
-        live.midi(3, 0x80, 60, 0);
-        live.render();
-        EXPECT_TRUE(allFinite(live.left)) << rate;
-        EXPECT_EQ(EngineAccess::voice(p, 4).sampleRate, int(rate));
-    }
-    // Rates no host can mean are refused.
-    for (float bad : {0.0f, -44100.0f, std::nanf(""), INFINITY, 1e9f}) {
-        p.setSampleRate(bad);
-        EXPECT_EQ(EngineAccess::voice(p, 0).sampleRate, 384000) << bad;
-    }
+    live.plugin->setSampleRate(96000.0f);
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(EngineAccess::voice(*live.plugin, v).sampleRate, 96000) << v;
 }
 
-TEST(Identity, TheObjectReportsItself) {
-    LivePlugin live;
-    AEffect* e = live.plugin->getAeffect();
-    EXPECT_EQ(e->uniqueID, VstInt32(fourcc("MRuI")));
-    EXPECT_EQ(e->numInputs, 2);
-    EXPECT_EQ(e->numOutputs, 2);
-    EXPECT_EQ(e->numParams, 178);
-    EXPECT_EQ(e->numPrograms, 1);
-    EXPECT_TRUE(e->flags & effFlagsIsSynth);
-    EXPECT_TRUE(e->flags & effFlagsProgramChunks);
-    EXPECT_TRUE(e->flags & effFlagsCanReplacing);
-    EXPECT_FALSE(e->flags & effFlagsHasEditor);
-
+// The host-facing identity is checked through the .so; these are the object's own.
+TEST(Identity, WithoutTheEditorClassOrAHostCallback) {
     Moraine_VST plain(&testing::FakeHost::callback);
     EXPECT_EQ(plain.getAeffect()->uniqueID, VstInt32(fourcc("MRDK")));
-    // Without a host callback the identity is left unset.
-    Moraine_VST orphan(nullptr);
+    EXPECT_TRUE(plain.getAeffect()->flags & effFlagsIsSynth);
+    Moraine_VST orphan(nullptr); // the identity is left unset
     EXPECT_EQ(orphan.getAeffect()->uniqueID, 0);
     EXPECT_FALSE(orphan.getAeffect()->flags & effFlagsIsSynth);
 }
-
-} // namespace
-} // namespace moraine
-
-namespace moraine {
-namespace {
 
 // Renders an impulse into the mixer (through the audio input) and returns the right
 // output, with or without a cord from the reverb's jack to the right direct input.
@@ -372,12 +271,6 @@ TEST(ReverbJack, APatchedJackCarriesTheReverbOneSampleLater) {
     // next sample.
     EXPECT_EQ(first, 1117);
 }
-
-} // namespace
-} // namespace moraine
-
-namespace moraine {
-namespace {
 
 TEST(PanelButtons, EnvelopeAndPortamentoTriggersReachTheFirstVoice) {
     LivePlugin live;
@@ -412,12 +305,6 @@ TEST(KeyboardParameters, OctaveShiftsOnlyAtTheEndsOfItsRange) {
         EXPECT_EQ(EngineAccess::voice(p, 4).mods.kbdUpper.octaveOffset, offset) << host;
     }
 }
-
-} // namespace
-} // namespace moraine
-
-namespace moraine {
-namespace {
 
 // The link from the keyboard LFO's square into the envelope gate, by gate source (38),
 // repeat mode (63: host 1.0 is mode 0, 0.5 mode 1, 0.0 mode 2) and a held key.

@@ -1,11 +1,18 @@
-// An in-process plug-in with a minimal host behind it, for tests that need to look at
-// the engine (meters, voices, fades) rather than only at the host boundary.
+// The instrument for tests: in process with a minimal host behind it (to look at the
+// engine: meters, voices, fades), or as the built .so through our test host (to see only
+// what a host sees), and the factory patches it carries.
 #pragma once
 
 #include "engine/graph/JackTable.h"
+#include "patch/ParameterTable.h"
+#include "platform/Resources.h"
 #include "plugin/MorainePlugin.h"
+#include "tools/host/VstHost.h"
+
+#include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace moraine::testing {
@@ -31,6 +38,14 @@ struct FakeHost {
     static inline bool rendering = false;
 };
 
+// The host parameter of jack `code`, and the value that plugs a cord into `code`.
+inline int jackParam(const char (&code)[5]) {
+    return kFirstJackParam - 1 + jackNumber(fourcc(code));
+}
+inline float jackValue(const char (&code)[5]) {
+    return float(jackNumber(fourcc(code))) / 1000.0f;
+}
+
 class LivePlugin {
 public:
     explicit LivePlugin(float rate = 48000.0f, int block = 512)
@@ -39,14 +54,9 @@ public:
         plugin->setBlockSize(block);
         resize(block);
     }
-
     void resize(int frames) {
-        left.assign(frames, 0.0f);
-        right.assign(frames, 0.0f);
-        inLeft.assign(frames, 0.0f);
-        inRight.assign(frames, 0.0f);
+        for (auto* v : {&left, &right, &inLeft, &inRight}) v->assign(size_t(frames), 0.0f);
     }
-
     // Renders one block of `frames` (default: the block size) with the current inputs.
     void render(int frames = 0) {
         if (frames <= 0) frames = block_;
@@ -57,7 +67,6 @@ public:
         plugin->processReplacing(in, out, frames);
         FakeHost::rendering = false;
     }
-
     void midi(int frame, int status, int d1, int d2) {
         VstMidiEvent e{};
         e.type = kVstMidiType;
@@ -73,19 +82,81 @@ public:
         } list{1, 0, {reinterpret_cast<VstEvent*>(&e)}};
         plugin->processEvents(reinterpret_cast<VstEvents*>(&list));
     }
-
-    // A cord between two jacks, set the way the host sets it: on the first jack's
-    // parameter, with the other jack's number / 1000.
+    // A cord between two jacks, set the way the host sets it.
     void cord(const char (&from)[5], const char (&to)[5]) {
-        plugin->setParameter(kFirstJackParam - 1 + jackNumber(fourcc(from)),
-                             float(jackNumber(fourcc(to))) / 1000.0f);
+        plugin->setParameter(jackParam(from), jackValue(to));
     }
-
     std::unique_ptr<Moraine_VSTEdit> plugin;
     std::vector<float> left, right, inLeft, inRight;
 
 private:
     int block_;
 };
+
+// The built MoraineDeck.so (or `path`), loaded and resumed by our test host.
+struct SoHost {
+    explicit SoHost(float rate = 48000.0f, int block = 512,
+                    const std::string& path = MORAINE_PLUGIN_PATH)
+        : frames(block), left(size_t(block)), right(left), inLeft(left), inRight(left) {
+        HostConfig config;
+        config.sampleRate = rate;
+        config.blockSize = block;
+        std::string error;
+        plugin = PluginInstance::load(path, &error, config);
+        EXPECT_TRUE(plugin) << error;
+        if (plugin) plugin->start();
+    }
+    // Renders one block; false when the plug-in did not load.
+    bool block() {
+        if (!plugin) return false;
+        const float* in[2] = {inLeft.data(), inRight.data()};
+        float* out[2] = {left.data(), right.data()};
+        plugin->process(in, out, frames);
+        return true;
+    }
+    // Renders `seconds` in whole blocks; returns the left (or right) channel.
+    std::vector<float> play(double seconds, int channel = 0) {
+        std::vector<float> audio;
+        for (int n = 0; n < int(seconds * plugin->config().sampleRate / frames + 0.5); ++n) {
+            block();
+            const auto& out = channel ? right : left;
+            audio.insert(audio.end(), out.begin(), out.end());
+        }
+        return audio;
+    }
+    void set(int index, float host) { plugin->setParameter(index, host); }
+    void setEngine(const char* code, float engine) {
+        const int index = findParameterByName(code);
+        set(index, engineToHost(index, engine));
+    }
+    float param(int index) { return plugin->getParameter(index); }
+    void cord(const char (&from)[5], const char (&to)[5]) { set(jackParam(from), jackValue(to)); }
+    void midi(int frame, int status, int d1, int d2) {
+        plugin->queueMidi(frame, uint8_t(status), uint8_t(d1), uint8_t(d2));
+    }
+
+    int frames;
+    std::unique_ptr<PluginInstance> plugin;
+    std::vector<float> left, right, inLeft, inRight;
+};
+
+// The patches the plug-in carries, in library order, and one's text.
+inline std::vector<std::string> factoryPatchNames() {
+    std::vector<std::string> names;
+    const std::string_view dump = findResource("defaultLibrary");
+    for (size_t at = 0; (at = dump.find("\nStart Patch: ", at)) != std::string_view::npos;) {
+        at += 14;
+        names.emplace_back(dump.substr(at, dump.find('\n', at) - at));
+    }
+    return names;
+}
+inline std::string factoryPatch(const std::string& name) {
+    const std::string_view dump = findResource("defaultLibrary");
+    const std::string start = "\nStart Patch: " + name + "\n", end = "\nEnd Patch: " + name + "\n";
+    const size_t a = dump.find(start);
+    if (a == std::string_view::npos) return {};
+    const size_t body = a + start.size(), b = dump.find(end, body);
+    return b == std::string_view::npos ? std::string() : std::string(dump.substr(body, b + 1 - body));
+}
 
 } // namespace moraine::testing

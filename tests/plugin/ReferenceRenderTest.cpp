@@ -3,22 +3,16 @@
 // plug-in must give, bit for bit, the render whose digest is kept in
 // plugin/reference/RenderDigests.txt. Work on the engine's speed must not change what it plays.
 //
-// Each render loads its own copy of the plug-in from a temporary data folder: the noise
-// and the filter's dither draw from one sequence per loaded library, and a fresh copy
-// starts it where a fresh process would.
+// The noise and the filter's dither draw from one sequence per loaded library: the renders
+// run in library order on one fresh copy of the plug-in, which starts the sequence where a
+// fresh process would.
 //
 // MORAINE_WRITE_REFERENCES=FILE writes the digests of this build to FILE instead of
 // comparing; MORAINE_REFERENCE_PLUGIN=PATH renders another build of the plug-in.
-#include "engine/graph/JackTable.h"
-#include "patch/ParameterTable.h"
-#include "platform/Resources.h"
+#include "PluginTestSupport.h"
 #include "support/TempDataFolder.h"
-#include "tools/host/VstHost.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -33,7 +27,7 @@
 namespace moraine {
 namespace {
 
-constexpr int kRate = 48000;
+constexpr int kRate = 24000; // every module still runs on every sample, at half the cost
 constexpr int kBlock = 512;
 constexpr double kSeconds = 2.5;
 const char* const kTorture = "torture";
@@ -67,26 +61,8 @@ std::vector<Event> phrase() {
     return e;
 }
 
-// The text of one patch of the library the plug-in carries.
-std::string factoryPatch(const std::string& name) {
-    const std::string_view dump = findResource("defaultLibrary");
-    const std::string start = "\nStart Patch: " + name + "\n", end = "\nEnd Patch: " + name + "\n";
-    const size_t a = dump.find(start);
-    if (a == std::string_view::npos) return {};
-    const size_t body = a + start.size();
-    const size_t b = dump.find(end, body);
-    return b == std::string_view::npos ? std::string()
-                                       : std::string(dump.substr(body, b + 1 - body));
-}
-
 std::vector<std::string> renderNames() {
-    std::vector<std::string> names;
-    const std::string_view dump = findResource("defaultLibrary");
-    size_t pos = 0;
-    while ((pos = dump.find("\nStart Patch: ", pos)) != std::string_view::npos) {
-        pos += 14;
-        names.emplace_back(dump.substr(pos, dump.find('\n', pos) - pos));
-    }
+    std::vector<std::string> names = testing::factoryPatchNames();
     names.emplace_back(kTorture);
     return names;
 }
@@ -96,8 +72,7 @@ void set(PluginInstance& p, int index, float engine) {
 }
 
 void cord(PluginInstance& p, const char (&in)[5], const char (&out)[5]) {
-    p.setParameter(kFirstJackParam - 1 + jackNumber(fourcc(in)),
-                   float(jackNumber(fourcc(out))) / 1000.0f);
+    p.setParameter(testing::jackParam(in), testing::jackValue(out));
 }
 
 // Everything at once: nine voices, every level open, noise into all three oscillators,
@@ -147,23 +122,30 @@ std::string pluginPath() {
     return other && *other ? other : MORAINE_PLUGIN_PATH;
 }
 
-Render render(const std::string& name) {
-    testing::TempDataFolder folder; // empty: the plug-in builds its library there
-    // A copy of its own: a fresh library, and with it a fresh random sequence.
-    const std::string copy = folder.path() + "MoraineDeck-copy.so";
-    std::filesystem::copy_file(pluginPath(), copy);
+// A copy of the plug-in that no other test has loaded: its random sequence starts where a
+// fresh process starts it, and goes on from render to render of that copy.
+struct FreshCopy {
+    FreshCopy() {
+        folder.write("groupList", ""); // the bare circuit: no library to build, which is slow
+        std::filesystem::copy_file(pluginPath(), path);
+    }
+    testing::TempDataFolder folder;
+    const std::string path = folder.path() + "MoraineDeck-copy.so";
+};
+
+Render render(const std::string& name, const FreshCopy& copy) {
     HostConfig config;
     config.sampleRate = float(kRate);
     config.blockSize = kBlock;
     std::string error;
-    auto plugin = PluginInstance::load(copy, &error, config);
+    auto plugin = PluginInstance::load(copy.path, &error, config);
     EXPECT_TRUE(plugin) << error;
     if (!plugin) return {};
     plugin->start();
     if (name == kTorture) {
         torture(*plugin);
     } else {
-        const std::string text = factoryPatch(name);
+        const std::string text = testing::factoryPatch(name);
         EXPECT_FALSE(text.empty()) << name;
         plugin->setChunk(text);
     }
@@ -222,13 +204,14 @@ std::string hex(uint64_t v) {
 
 TEST(ReferenceRenders, EveryFactoryPatchAndTheTorturePatchSoundAsBefore) {
     const std::vector<std::string> names = renderNames();
-    ASSERT_GE(names.size(), 41u);
+    ASSERT_EQ(names.size(), 43u);
+    const FreshCopy copy; // the renders follow each other in library order
     const char* writeTo = std::getenv("MORAINE_WRITE_REFERENCES");
     if (writeTo && *writeTo) {
         std::ofstream out(writeTo);
         out << "# digest, RMS left and right in dBFS, render; written by the reference test\n";
         for (const std::string& name : names) {
-            const Render r = render(name);
+            const Render r = render(name, copy);
             out << hex(r.digest) << ' ' << dbText(r.rms[0]) << ' ' << dbText(r.rms[1]) << ' '
                 << name << '\n';
         }
@@ -240,17 +223,17 @@ TEST(ReferenceRenders, EveryFactoryPatchAndTheTorturePatchSoundAsBefore) {
         SCOPED_TRACE(name);
         const auto found = expected.find(name);
         ASSERT_NE(found, expected.end());
-        const Render r = render(name);
+        const Render r = render(name, copy);
         EXPECT_GT(std::max(r.rms[0], r.rms[1]), 1e-4) << "a render that plays nothing pins nothing";
         EXPECT_EQ(hex(r.digest), found->second)
             << "RMS now " << dbText(r.rms[0]) << " / " << dbText(r.rms[1]) << " dBFS";
     }
 }
 
-// Two renders of one patch in one process give the same digest: the copies really start
-// from the same state, so the references above depend on nothing that ran before.
+// Two fresh copies in one process render alike: the references above depend on nothing
+// that ran before.
 TEST(ReferenceRenders, ARenderRepeatsInTheSameProcess) {
-    EXPECT_EQ(render(kTorture).digest, render(kTorture).digest);
+    EXPECT_EQ(render(kTorture, FreshCopy()).digest, render(kTorture, FreshCopy()).digest);
 }
 
 } // namespace

@@ -2,13 +2,9 @@
 // that plays nothing costs next to nothing. Resting keeps the modules' state as it was
 // (oscillator phases freeze), so these tests play the same performance with resting
 // allowed and forbidden and measure what differs.
-#include "engine/Random.h"
-#include "platform/Resources.h"
-#include "support/Spectrum.h"
-
 #include "PluginTestSupport.h"
-
-#include <gtest/gtest.h>
+#include "engine/Random.h"
+#include "support/Spectrum.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,19 +18,12 @@ using testing::LivePlugin;
 
 constexpr int kRate = 48000, kBlock = 512;
 
-std::string factoryPatch(const std::string& name) {
-    const std::string_view dump = findResource("defaultLibrary");
-    const std::string start = "\nStart Patch: " + name + "\n", end = "\nEnd Patch: " + name + "\n";
-    const size_t a = dump.find(start) + start.size();
-    return std::string(dump.substr(a, dump.find(end, a) + 1 - a));
-}
-
 // An instance with a factory patch, its random sequence where a new process starts it.
 struct Instance {
     explicit Instance(bool restAllowed, const char* patch = "Brass Section")
         : live(float(kRate), kBlock) {
         detail::randState.store(RandSequence::kSeed);
-        const std::string text = factoryPatch(patch);
+        const std::string text = testing::factoryPatch(patch);
         live.plugin->setChunk(const_cast<char*>(text.data()), int(text.size()), false);
         for (int v = 0; v < 9; ++v) EngineAccess::voice(*live.plugin, v).restAllowed = restAllowed;
     }
@@ -48,16 +37,14 @@ struct Instance {
     void chord(std::initializer_list<int> keys, int velocity) {
         for (int k : keys) live.midi(0, velocity ? 0x90 : 0x80, k, velocity);
     }
-    bool anyResting() {
+    int resting() {
+        int n = 0;
         for (int v = 0; v <= live.plugin->extraVoiceCount(); ++v)
-            if (EngineAccess::voice(*live.plugin, v).resting) return true;
-        return false;
+            n += EngineAccess::voice(*live.plugin, v).resting ? 1 : 0;
+        return n;
     }
-    bool allResting() {
-        for (int v = 0; v <= live.plugin->extraVoiceCount(); ++v)
-            if (!EngineAccess::voice(*live.plugin, v).resting) return false;
-        return true;
-    }
+    bool anyResting() { return resting() > 0; }
+    bool allResting() { return resting() == live.plugin->extraVoiceCount() + 1; }
     LivePlugin live;
     std::vector<float> left;
 };

@@ -1,6 +1,6 @@
-// Every thread that touches the instrument at once, as hosts and the editor do: one renders,
-// one automates parameters (cords included), one sends program changes, bank selects and
-// notes as MIDI, one saves and restores the host's state, one edits the MIDI map and
+// Every thread that touches the instrument at once, as hosts and the editor do: one renders
+// and hands it MIDI (program changes, bank selects and notes), one automates parameters
+// (cords included), one saves and restores the host's state, one edits the MIDI map and
 // retunes. Built with ThreadSanitizer in CI, where any unsynchronised access fails the run;
 // elsewhere it still checks that nothing crashes and every sample stays finite.
 #include "patch/TuningFile.h"
@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -26,33 +25,6 @@ namespace {
 VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
 }
-
-// MIDI from the sending thread to the render thread, which hands it to processEvents as
-// a host's audio thread would. One producer, one consumer.
-class MidiRing {
-public:
-    bool push(unsigned char status, unsigned char d1, unsigned char d2) {
-        const unsigned w = write_.load(std::memory_order_relaxed);
-        if (w - read_.load(std::memory_order_acquire) >= kSize) return false;
-        slots_[w % kSize] = {status, d1, d2};
-        write_.store(w + 1, std::memory_order_release);
-        return true;
-    }
-    unsigned size() const {
-        return write_.load(std::memory_order_acquire) - read_.load(std::memory_order_acquire);
-    }
-    template <class F> void drain(F&& f) {
-        unsigned r = read_.load(std::memory_order_relaxed);
-        const unsigned w = write_.load(std::memory_order_acquire);
-        for (; r != w; ++r) f(slots_[r % kSize]);
-        read_.store(r, std::memory_order_release);
-    }
-
-private:
-    static constexpr unsigned kSize = 256;
-    std::array<std::array<unsigned char, 3>, kSize> slots_{};
-    std::atomic<unsigned> write_{0}, read_{0};
-};
 
 std::string tuningDump(int program) {
     std::string d(kTuningDumpLength, char(0x7F));
@@ -95,30 +67,30 @@ TEST(ThreadStress, RenderAutomationMidiChunksMapAndTuningsAtOnce) {
     const auto until = std::chrono::steady_clock::now() +
                        std::chrono::duration<double>(stressSeconds());
     auto running = [&] { return std::chrono::steady_clock::now() < until; };
-    MidiRing ring;
     std::atomic<long> blocks{0}, badSamples{0}, chunks{0};
 
     std::thread audio([&] {
+        std::mt19937 random(2);
         std::vector<float> l(256), r(256);
         float* out[2] = {l.data(), r.data()};
-        std::array<VstMidiEvent, 64> events{};
+        VstMidiEvent event{};
+        event.type = kVstMidiType;
+        event.byteSize = sizeof event;
         struct {
             VstInt32 numEvents;
             VstIntPtr reserved;
-            VstEvent* events[64];
-        } list{};
+            VstEvent* events[1];
+        } list{1, 0, {reinterpret_cast<VstEvent*>(&event)}};
         while (running()) {
-            list.numEvents = 0;
-            ring.drain([&](const std::array<unsigned char, 3>& m) {
-                if (list.numEvents >= 64) return;
-                VstMidiEvent& ev = events[size_t(list.numEvents)];
-                ev = VstMidiEvent{};
-                ev.type = kVstMidiType;
-                ev.byteSize = sizeof ev;
-                ev.deltaFrames = (list.numEvents * 17) % 256;
-                for (int b = 0; b < 3; ++b) ev.midiData[b] = char(m[size_t(b)]);
-                list.events[list.numEvents++] = reinterpret_cast<VstEvent*>(&ev);
-            });
+            // One event a block: notes, and now and then a patch change inside the render.
+            const unsigned char kinds[4][3] = {
+                {0xB0, 0, static_cast<unsigned char>(random() % 4)},  // bank select
+                {0xC0, static_cast<unsigned char>(random() % 24), 0}, // program change
+                {0x90, static_cast<unsigned char>(36 + random() % 48),
+                 static_cast<unsigned char>(random() % 128)},
+                {0x90, static_cast<unsigned char>(36 + random() % 48), 0}};
+            std::memcpy(event.midiData, kinds[random() % 4], 3);
+            event.deltaFrames = int(random() % 256);
             e->dispatcher(e, effProcessEvents, 0, 0, &list, 0.0f);
             e->processReplacing(e, nullptr, out, 256);
             for (int i = 0; i < 256; ++i)
@@ -135,29 +107,6 @@ TEST(ThreadStress, RenderAutomationMidiChunksMapAndTuningsAtOnce) {
             if (index != kParamMasterBypass) e->setParameter(e, index, value);
             e->getParameter(e, int(random() % 178));
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    std::thread midi([&] {
-        std::mt19937 random(2);
-        while (running()) {
-            // A few events a block, as a host sends them, however slowly the build renders.
-            if (ring.size() >= 4) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
-            switch (random() % 4) {
-            case 0:
-                ring.push(0xB0, 0, static_cast<unsigned char>(random() % 4)); // bank select
-                break;
-            case 1:
-                ring.push(0xC0, static_cast<unsigned char>(random() % 24), 0);
-                break;
-            default:
-                ring.push(0x90, static_cast<unsigned char>(36 + random() % 48),
-                          static_cast<unsigned char>(random() % 128));
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
     std::thread state([&] {
@@ -196,7 +145,7 @@ TEST(ThreadStress, RenderAutomationMidiChunksMapAndTuningsAtOnce) {
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
         }
     });
-    for (std::thread* t : {&audio, &automation, &midi, &state, &mapAndTunings}) t->join();
+    for (std::thread* t : {&audio, &automation, &state, &mapAndTunings}) t->join();
 
     RecordProperty("blocks", int(blocks.load()));
     RecordProperty("chunks", int(chunks.load()));
