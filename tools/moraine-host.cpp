@@ -35,7 +35,8 @@ void usage(std::FILE* out) {
                  "    --render-after S   render S seconds once the editor is closed and print\n"
                  "                       the output's pitch and peak\n"
                  "    --midi-at T:S:D1:D2  with --audio: send a MIDI message T seconds in\n"
-                 "    --print-param N    print parameter N's value at the end\n");
+                 "    --print-param N    print parameter N's value at the end\n"
+                 "    --stop-file F      end each opening early once file F exists\n");
 }
 
 // The unique ID as its four characters; bytes that do not print become '?'.
@@ -160,6 +161,8 @@ int main(int argc, char** argv) {
             options.midi.push_back(m);
         } else if (arg == "--print-param" && hasValue) {
             options.printParams.push_back(std::atoi(argv[++i]));
+        } else if (arg == "--stop-file" && hasValue) {
+            options.stopFile = argv[++i];
         } else if (arg == "--leave-open") {
             options.leaveOpen = true;
         } else if (arg == "--help" || arg == "-h") {

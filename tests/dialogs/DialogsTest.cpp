@@ -5,9 +5,11 @@
 #include "gui/FakePanelHost.h"
 #include "patch/MidiMap.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 namespace moraine::dialogs {
@@ -59,6 +61,29 @@ std::string readFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// Missing or damaged art shows as a message box: none when the dialogs load their images,
+// none when each dialog opens.
+TEST(Dialogs, EveryDialogFindsItsArt) {
+    Panel p;
+    EXPECT_EQ(p.canvas().modal(), nullptr);
+    for (DialogKind k : {DialogKind::PatchManager, DialogKind::SaveAs, DialogKind::MidiBeat,
+                         DialogKind::SaveMidiMap, DialogKind::About, DialogKind::LoadMidiMap,
+                         DialogKind::MidiMap}) {
+        SCOPED_TRACE(int(k));
+        if (k == DialogKind::MidiMap) {
+            ASSERT_TRUE(p.dialogs().openMidiMap(kParamVcfCoarse));
+        } else {
+            ASSERT_NE(p.dialogs().openDialog(k), nullptr);
+        }
+        p.view->idle();
+        EXPECT_EQ(p.box(), nullptr);
+        EXPECT_FALSE(p.view->messages().pending());
+        p.dialog()->action(kRoleCancel);
+        p.view->idle();
+        ASSERT_EQ(p.canvas().modal(), nullptr);
+    }
 }
 
 TEST(Dialogs, SaveAsTypedNameLandsOnDiskWithItsTextsAndNumber) {
@@ -242,12 +267,22 @@ TEST(Dialogs, PatchManagerDeleteAsksInsideTheDialogAndCutThenEscapeDiscards) {
     EXPECT_EQ(p.dialog(), nullptr);
 }
 
+// With no folder used yet the chooser starts in the home folder.
+struct HomeFolder {
+    explicit HomeFolder(const std::string& path) {
+        if (const char* h = std::getenv("HOME")) saved = h;
+        setenv("HOME", path.c_str(), 1);
+    }
+    ~HomeFolder() { saved ? setenv("HOME", saved->c_str(), 1) : unsetenv("HOME"); }
+    std::optional<std::string> saved;
+};
+
 TEST(Dialogs, PatchManagerExportsAndImportsThroughTheFileChooser) {
     Panel p;
     PatchLibrary& lib = p.host.library();
     const std::filesystem::path folder = std::filesystem::path(lib.currentGroupPtr()->path) / "exports";
     std::filesystem::create_directories(folder);
-    p.dialogs().lastFolder = folder.string();
+    HomeFolder home(folder.string());
     p.dialogs().openDialog(DialogKind::PatchManager);
     Dialog* d = p.dialog();
     p.clickAt(d->list(kRoleCategoryList)->frame().x + 20, d->list(kRoleCategoryList)->frame().y + 3);
@@ -256,10 +291,11 @@ TEST(Dialogs, PatchManagerExportsAndImportsThroughTheFileChooser) {
     auto* chooser = dynamic_cast<Dialog*>(d->nested());
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(chooser->field(kRoleNewName)->text(), "Untitled");
-    chooser->field(kRoleNewName)->setText("cat");
+    chooser->field(kRoleNewName)->setText("cat"); // ".qix" added
     chooser->action(kRoleOk);
     EXPECT_EQ(d->nested(), nullptr);
     EXPECT_TRUE(std::filesystem::exists(folder / "cat.qix"));
+    EXPECT_EQ(p.dialogs().lastFolder, folder.string());
 
     // Import lists the archive; choosing it adds the category again.
     d->action(kRoleImport);

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -36,7 +37,7 @@ public:
         bool operator==(const Edit&) const = default;
     };
 
-    FakePanelHost() : library_(withDefaultLibrary(folder_), console_) {
+    FakePanelHost() {
         for (int i = 0; i < kParamCount; ++i) values_[i].store(parameterInfo(i).defaultValue);
     }
 
@@ -67,7 +68,11 @@ public:
         date.clear();
         notes = notesText;
     }
-    PatchLibrary& library() override { return library_; }
+    // Made on first use: most widget tests never reach the library.
+    PatchLibrary& library() override {
+        if (!library_) library_.emplace(withDefaultLibrary(folder_), console_);
+        return *library_;
+    }
     PatchInstrument& instrument() override { return instrument_; }
     bool startPatchLoad(int source) override {
         patchLoads.push_back(source);
@@ -115,7 +120,7 @@ private:
     }
     TempDataFolder folder_;
     RecordingMessages console_;
-    PatchLibrary library_;
+    std::optional<PatchLibrary> library_;
     FakeInstrument instrument_;
     MidiMap map_;
     MidiMapFiles mapFiles_;

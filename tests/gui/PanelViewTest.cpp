@@ -52,12 +52,6 @@ TEST(PanelView, BuildsEveryRowWithTheInstrumentsValues) {
     EXPECT_TRUE(e.host.edits().empty());
 }
 
-TEST(PanelView, ClosingGivesTheMessagesBack) {
-    FakePanelHost host;
-    { Moraine_VSTView view(host); }
-    EXPECT_EQ(host.sink, nullptr);
-}
-
 TEST(PanelView, HostChangesMoveControlsOnTheNextIdleAndEqualOnesPaintNothing) {
     Editor e;
     e.view.idle();

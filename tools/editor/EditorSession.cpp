@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -179,6 +180,10 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
     auto hostConnection = x11::HostWindow::open(1, 1, "moraine-host");
 
     int status = 0;
+    // A script driving the window ends the session as soon as it is done with it.
+    const auto stopRequested = [&] {
+        return !o.stopFile.empty() && std::filesystem::exists(o.stopFile);
+    };
     auto session = [&] {
         for (int cycle = 0; cycle < std::max(1, o.cycles); ++cycle) {
             for (Instance& in : instances) {
@@ -211,6 +216,8 @@ int runEditorSession(const std::string& path, const EditorOptions& o) {
                     in.window->pump();
                     in.plugin->dispatch(effEditIdle);
                 }
+                // Checked after a round, so input sent before the file appeared is handled.
+                if (stopRequested()) break;
                 std::this_thread::sleep_for(std::chrono::milliseconds(profile->idleMs));
             }
             if (o.leaveOpen) {

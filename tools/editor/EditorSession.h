@@ -29,6 +29,7 @@ struct EditorOptions {
     };
     std::vector<TimedMidi> midi;
     std::vector<int> printParams; // parameters whose values are printed at the end
+    std::string stopFile;         // once this file exists, the opening ends early
 };
 
 // Returns the process exit status.
