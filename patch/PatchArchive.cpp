@@ -1,6 +1,7 @@
 // Archive dumps: the one text format behind export, import, the clipboard and
 // "defaultLibrary". A dump holds some groups, some categories of one group or some patches
 // of one category; every section closes with an end line that repeats its name.
+#include "patch/LibraryMessages.h"
 #include "patch/PatchLibrary.h"
 #include "patch/TextTrim.h"
 
@@ -23,8 +24,6 @@ namespace {
 constexpr std::string_view kHeader = "Moraine Deck Version 1.0 Dump\n";
 constexpr std::string_view kStartPatch = "Start Patch:";
 constexpr std::string_view kCategoryDump = "Category Dump:";
-constexpr const char* kNotAnArchive =
-    "The selected file does not appear to be a vaild patch archive.";
 
 bool startsWith(std::string_view line, std::string_view marker) {
     return line.substr(0, marker.size()) == marker;
@@ -45,17 +44,17 @@ std::string oneLine(const std::string& name) {
     return s;
 }
 
-std::string counted(long long count, const char* noun, const char* one, const char* many) {
-    return std::to_string(count) + " " + noun + (count >= 2 ? many : one);
-}
-std::string groupsCounted(long long n) {
-    return counted(n, "Group", "", "s");
-}
-std::string categoriesCounted(long long n) {
-    return counted(n, "Categor", "y", "ies");
-}
-std::string patchesCounted(long long n) {
-    return counted(n, "Patch", "", "es");
+// The message closing an import or paste of `count` items of `kind`.
+std::string readMessage(int kind, bool paste, long long count) {
+    static constexpr LibraryMessage kImported[] = {LibraryMessage::GroupsImported,
+                                                   LibraryMessage::CategoriesImported,
+                                                   LibraryMessage::PatchesImported};
+    static constexpr LibraryMessage kPasted[] = {LibraryMessage::GroupsPasted,
+                                                 LibraryMessage::CategoriesPasted,
+                                                 LibraryMessage::PatchesPasted};
+    static constexpr CountEndings kEndings[] = {kGroupEndings, kCategoryEndings, kPatchEndings};
+    const LibraryMessage id = (paste ? kPasted : kImported)[kind];
+    return libraryText(id, {std::to_string(count), countEnding(count, kEndings[kind])});
 }
 
 // ---------------------------------------------------------------- writing
@@ -253,7 +252,7 @@ bool PatchLibrary::writeDump(const std::string& path, const std::vector<int>& gr
     // A selection naming anything that is not there writes nothing, so an earlier
     // clipboard or export file stays as it was.
     auto refuse = [&] {
-        messages().inform("Selection Error!");
+        messages().inform(libraryText(LibraryMessage::SelectionError));
         return false;
     };
     if (categoryPicks.empty() && !groupPicks.empty()) {
@@ -261,7 +260,9 @@ bool PatchLibrary::writeDump(const std::string& path, const std::vector<int>& gr
         out += "Multi Group: " + std::to_string(groupPicks.size()) + "\n";
         for (int g : groupPicks) appendGroupSection(out, *groups[size_t(g)], buffer);
         out += "End Multi Group:\n";
-        message = groupsCounted(groupPicks.size()) + " " + closing + ".";
+        const size_t n = groupPicks.size();
+        message = libraryText(LibraryMessage::GroupsWritten,
+                              {std::to_string(n), countEnding(n, kGroupEndings), closing});
     } else {
         if (groupPicks.empty() || !allInside(groupPicks, groups)) return refuse();
         const PatchGroup& group = *groups[size_t(groupPicks[0])];
@@ -275,16 +276,20 @@ bool PatchLibrary::writeDump(const std::string& path, const std::vector<int>& gr
                    categoryName + "\n";
             for (int k : patchPicks) appendPatchSection(out, *category.patches[size_t(k)], buffer);
             out += "End Multi Patch: " + groupName + " - " + categoryName + "\n";
-            message = patchesCounted(patchPicks.size()) + " from Category " + category.name +
-                      " of Group " + group.name + " " + closing + ".";
+            const size_t n = patchPicks.size();
+            message = libraryText(LibraryMessage::PatchesWritten,
+                                  {std::to_string(n), countEnding(n, kPatchEndings), category.name,
+                                   group.name, closing});
         } else {
             out +=
                 "Multi Category: " + std::to_string(categoryPicks.size()) + "\n" + groupName + "\n";
             for (int c : categoryPicks)
                 appendCategorySection(out, *group.categories[size_t(c)], buffer);
             out += "End Multi Category: " + groupName + "\n";
-            message = categoriesCounted(categoryPicks.size()) + " from " + group.name + " " +
-                      closing + ".";
+            const size_t n = categoryPicks.size();
+            message = libraryText(
+                LibraryMessage::CategoriesWritten,
+                {std::to_string(n), countEnding(n, kCategoryEndings), group.name, closing});
         }
     }
 
@@ -327,22 +332,21 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
     std::string text;
     if (!readWholeFile(path, text)) {
         // Without a shipped default library a first start simply begins empty.
-        if (!defaultLibrary) messages().inform(kNotAnArchive);
+        if (!defaultLibrary) messages().inform(libraryText(LibraryMessage::NotAnArchive));
         return;
     }
     LineReader in(text);
     std::string_view line;
     if (!in.next(line) || !isHeader(line)) {
-        messages().inform(kNotAnArchive);
+        messages().inform(libraryText(LibraryMessage::NotAnArchive));
         return;
     }
 
-    const std::string verb = paste ? "pasted" : "imported";
     auto finish = [&](bool ok, const std::string& message) {
         if (PatchGroup* group = currentGroupPtr()) group->rebuildProgramTable();
         messages().inform(ok      ? message
-                          : paste ? "The clipboard contained errors."
-                                  : "The imported file contained errors.");
+                          : paste ? libraryText(LibraryMessage::ClipboardErrors)
+                                  : libraryText(LibraryMessage::ImportErrors));
     };
 
     long long count = 0;
@@ -416,7 +420,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
             }
         }
         if (ok) ok = in.nextFilled(line) && startsWith(line, "End Multi Group:");
-        return finish(ok, groupsCounted(count) + " " + verb);
+        return finish(ok, readMessage(kDumpGroups, paste, count));
     }
 
     // Categories and patches name their group, and patches their category, on the lines
@@ -473,7 +477,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
             group->categories.push_back(std::move(read));
         }
         if (ok) ok = in.find("End Multi Category:", name);
-        message = categoriesCounted(count) + " " + verb;
+        message = readMessage(kDumpCategories, paste, count);
     } else {
         UniqueNames patchNamesTaken(category->patches);
         for (long long n = 0; ok && n < count; ++n) {
@@ -493,7 +497,7 @@ void PatchLibrary::readDump(const std::string& path, bool paste, int clipboardTy
             if (paste) modified = true;
         }
         if (ok) ok = in.find("End Multi Patch:", name);
-        message = patchesCounted(count) + " " + verb;
+        message = readMessage(kDumpPatches, paste, count);
     }
 
     // An imported group is kept when anything was read into it.

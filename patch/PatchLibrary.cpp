@@ -1,4 +1,5 @@
 #include "patch/PatchLibrary.h"
+#include "patch/LibraryMessages.h"
 #include "patch/TextTrim.h"
 
 #include "platform/Files.h"
@@ -16,8 +17,8 @@ bool holdsLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
-std::string syncError(const char* level) {
-    return std::string(level) + " Sync error. Please report to " + kSupportAddress;
+std::string syncError(LibraryMessage level) {
+    return libraryText(level, {kSupportAddress});
 }
 
 // Lines end at CR, LF or both; every line is trimmed and blank ones are skipped.
@@ -384,7 +385,7 @@ PatchRecord* PatchLibrary::addPatch(const std::string& name, const std::string& 
     ensureFolder(category->folder());
     if (!writeList(category->folder() + category->separator + "patchList", category->patches)) {
         category->modified = true;
-        messages().inform(syncError("Category"));
+        messages().inform(syncError(LibraryMessage::CategorySyncError));
     }
     return added;
 }
@@ -404,7 +405,7 @@ int PatchLibrary::addCategory(const std::string& name) {
     ensureFolder(group->folder());
     if (!writeList(group->folder() + group->separator + "catagoryList", group->categories)) {
         group->modified = true;
-        messages().inform(syncError("Group"));
+        messages().inform(syncError(LibraryMessage::GroupSyncError));
     }
     ensureFolder(added.folder());
     writeCategory(added);
@@ -431,7 +432,7 @@ int PatchLibrary::addGroup(const std::string& groupName, const std::string& cate
 
     if (!writeList(root + "groupList", groups)) {
         modified = true;
-        messages().inform(syncError("Library"));
+        messages().inform(syncError(LibraryMessage::LibrarySyncError));
     }
     ensureFolder(added.folder());
     writeGroup(added);
@@ -444,7 +445,7 @@ int PatchLibrary::addGroup(const std::string& groupName, const std::string& cate
 // that level with its flags set and the previous list still on disk.
 bool PatchLibrary::writeLibrary() {
     if (!writeList(root + "groupList", groups)) {
-        messages().inform(syncError("Library"));
+        messages().inform(syncError(LibraryMessage::LibrarySyncError));
         return false;
     }
     bool written = true;
@@ -464,7 +465,7 @@ bool PatchLibrary::writeGroup(PatchGroup& group) {
     const std::string folder = group.folder();
     ensureFolder(folder);
     if (!writeList(folder + group.separator + "catagoryList", group.categories)) {
-        messages().inform(syncError("Group"));
+        messages().inform(syncError(LibraryMessage::GroupSyncError));
         return false;
     }
     bool written = true;
@@ -489,7 +490,7 @@ bool PatchLibrary::writeCategory(PatchCategory& category) {
             std::remove(category.patchNames.begin(), category.patchNames.end(), kNoPatchName),
             category.patchNames.end());
     if (!writeList(folder + category.separator + "patchList", category.patches)) {
-        messages().inform(syncError("Category"));
+        messages().inform(syncError(LibraryMessage::CategorySyncError));
         return false;
     }
     bool saved = true;
@@ -507,7 +508,7 @@ bool PatchLibrary::writeCategory(PatchCategory& category) {
     if (category.patches.empty() && category.patchNames.empty())
         category.patchNames.emplace_back(kNoPatchName);
     if (!saved) {
-        messages().inform(syncError("Category"));
+        messages().inform(syncError(LibraryMessage::CategorySyncError));
         return false;
     }
     category.modified = false;

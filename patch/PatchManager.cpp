@@ -1,4 +1,5 @@
 #include "patch/PatchManager.h"
+#include "patch/LibraryMessages.h"
 
 #include "platform/Files.h"
 
@@ -13,18 +14,14 @@ namespace moraine {
 namespace {
 
 constexpr size_t kMaxTypedName = 1000;
-// List files hold one name a line, so a name with a line break could not come back.
-const char* const kLineBreakRefusal = "A name must stay on one line: line breaks cannot be stored.";
 
-std::string plural(int count, const char* one, const char* many) {
-    return count >= 2 ? many : one;
+void tell(PatchLibrary& library, LibraryMessage message) {
+    library.messages().inform(libraryText(message));
 }
 
-std::string format(const char* pattern, auto... args) {
-    const int n = std::snprintf(nullptr, 0, pattern, args...);
-    std::string out(size_t(std::max(n, 0)), '\0');
-    std::snprintf(out.data(), out.size() + 1, pattern, args...);
-    return out;
+// List files hold one name a line, so a name with a line break could not come back.
+void refuseLineBreak(PatchLibrary& library) {
+    tell(library, LibraryMessage::NameOnOneLine);
 }
 
 bool holdsLineBreak(const std::string& s) {
@@ -103,8 +100,7 @@ SaveResult savePatch(PatchLibrary& library, PatchInstrument& instrument) {
     PatchRecord* patch = library.selectedPatch();
     if (library.currentSource != kSourceLibrary || !patch) return SaveResult::NeedsSaveAs;
     if (patch->locked) {
-        library.messages().inform(
-            "This patch is currently locked.  It must be unlocked in order to save it.");
+        tell(library, LibraryMessage::PatchLocked);
         return SaveResult::Locked;
     }
     instrument.capture(*patch);
@@ -140,9 +136,8 @@ int programFromTyped(const std::string& typed) {
 
 namespace {
 std::string occupantQuestion(const PatchRecord& occupant, int program) {
-    return format("Patch '%s' already occupies MIDI Patch Number %d.  Do you want to replace "
-                  "it with this patch?",
-                  occupant.name.c_str(), program + 1);
+    return libraryText(LibraryMessage::OccupantQuestion,
+                       {occupant.name, std::to_string(program + 1)});
 }
 } // namespace
 
@@ -202,7 +197,7 @@ bool saveAs(PatchLibrary& library, PatchInstrument& instrument, const SaveAsRequ
         target->displayNotes = request.displayNotes ? 1 : 0;
     } else {
         if (holdsLineBreak(request.name)) {
-            library.messages().inform(kLineBreakRefusal);
+            refuseLineBreak(library);
             return false;
         }
         if (occupant && !occupantYields()) program = -1;
@@ -221,15 +216,15 @@ bool saveAs(PatchLibrary& library, PatchInstrument& instrument, const SaveAsRequ
 bool newGroup(PatchLibrary& library, const std::string& groupName,
               const std::string& categoryName) {
     if (holdsLineBreak(groupName) || holdsLineBreak(categoryName)) {
-        library.messages().inform(kLineBreakRefusal);
+        refuseLineBreak(library);
         return false;
     }
     switch (library.addGroup(groupName, categoryName)) {
     case 0:
-        library.messages().inform("The Group name AND Category name must not be blank.");
+        tell(library, LibraryMessage::GroupNamesBlank);
         return false;
     case 2:
-        library.messages().inform("The Group you have specified already exists.");
+        tell(library, LibraryMessage::GroupExists);
         return false;
     default:
         library.selectGroup(int(library.groups.size()) - 1);
@@ -240,15 +235,15 @@ bool newGroup(PatchLibrary& library, const std::string& groupName,
 
 bool newCategory(PatchLibrary& library, const std::string& name) {
     if (holdsLineBreak(name)) {
-        library.messages().inform(kLineBreakRefusal);
+        refuseLineBreak(library);
         return false;
     }
     switch (library.addCategory(name)) {
     case 0:
-        library.messages().inform("The Category name must not be blank.");
+        tell(library, LibraryMessage::CategoryNameBlank);
         return false;
     case 2:
-        library.messages().inform("The Category you have specified already exists.");
+        tell(library, LibraryMessage::CategoryExists);
         return false;
     default:
         library.selectCategory(int(library.currentGroupPtr()->categories.size()) - 1);
@@ -304,16 +299,13 @@ void PatchManager::cut(const LibrarySelection& selection) {
     if (level == SelectionLevel::Groups &&
         validPositions(selection.groups, library_.groups.size()).size() ==
             library_.groups.size()) {
-        library_.messages().inform(
-            "This Group selection cannot be CUT because you MUST Have at least one Group.");
+        tell(library_, LibraryMessage::GroupCutRefused);
         return;
     }
     if (level == SelectionLevel::Categories && group &&
         validPositions(selection.categories, group->categories.size()).size() ==
             group->categories.size()) {
-        library_.messages().inform(
-            "This Category selection cannot be CUT because a Group MUST Have at least one "
-            "Category. You can however delete the Group.");
+        tell(library_, LibraryMessage::CategoryCutRefused);
         return;
     }
     copy(selection);
@@ -328,7 +320,6 @@ void PatchManager::paste(const LibrarySelection& selection) {
 }
 
 std::string PatchManager::removeQuestion(const LibrarySelection& selection) {
-    MessageSink& messages = library_.messages();
     const SelectionLevel level = selectionLevel(selection);
     PatchGroup* group = groupAt(library_, selection.groups);
     PatchCategory* category = categoryAt(group, selection.categories);
@@ -336,42 +327,40 @@ std::string PatchManager::removeQuestion(const LibrarySelection& selection) {
     if (level == SelectionLevel::Groups) {
         const auto picked = validPositions(selection.groups, library_.groups.size());
         if (picked.size() == library_.groups.size()) {
-            messages.inform("This Group selection cannot be deleted because you MUST Have at "
-                            "least one Group.");
+            tell(library_, LibraryMessage::GroupDeleteRefused);
             return {};
         }
         if (picked.empty()) return {};
-        question = picked.size() == 1
-                       ? format("Are you sure you want to delete Group %s?",
-                                library_.groups[size_t(picked.front())]->name.c_str())
-                       : format("Are you sure you want to delete %d Groups?", int(picked.size()));
+        question = picked.size() == 1 ? libraryText(LibraryMessage::DeleteGroupQuestion,
+                                                    {library_.groups[size_t(picked.front())]->name})
+                                      : libraryText(LibraryMessage::DeleteGroupsQuestion,
+                                                    {std::to_string(picked.size())});
     } else if (level == SelectionLevel::Categories) {
         if (!group) return {};
         const auto picked = validPositions(selection.categories, group->categories.size());
         if (picked.size() == group->categories.size()) {
-            messages.inform("This Category selection cannot be deleted because a Group MUST "
-                            "Have at least one Category. You can however delete the Group.");
+            tell(library_, LibraryMessage::CategoryDeleteRefused);
             return {};
         }
         if (picked.empty()) return {};
-        const int n = int(picked.size());
-        question = format("Are you sure you want to delete %d Categor%s of Group %s?", n,
-                          plural(n, "y", "ies").c_str(), group->name.c_str());
+        const size_t n = picked.size();
+        question = libraryText(LibraryMessage::DeleteCategoriesQuestion,
+                               {std::to_string(n), countEnding(n, kCategoryEndings), group->name});
     } else {
         if (!category) return {};
         const auto picked = validPositions(selection.patches, category->patches.size());
         if (picked.empty()) return {};
-        const int n = int(picked.size());
-        question = format("Are you sure you want to delete %d Patch%s from Category %s of Group %s?",
-                          n, plural(n, "", "es").c_str(), category->name.c_str(),
-                          group->name.c_str());
+        const size_t n = picked.size();
+        question = libraryText(
+            LibraryMessage::DeletePatchesQuestion,
+            {std::to_string(n), countEnding(n, kPatchEndings), category->name, group->name});
     }
     return question;
 }
 
 void PatchManager::removeAnswered(const LibrarySelection& selection, bool ok) {
     if (!ok) {
-        library_.messages().inform("Deletion Canceled");
+        tell(library_, LibraryMessage::DeletionCanceled);
         return;
     }
     removeEntries(selection);
@@ -424,7 +413,7 @@ void PatchManager::removeEntries(const LibrarySelection& selection) {
 
 bool PatchManager::rename(const LibrarySelection& selection, const std::string& typed) {
     if (holdsLineBreak(typed)) {
-        library_.messages().inform(kLineBreakRefusal);
+        refuseLineBreak(library_);
         return false;
     }
     const std::string name = typed.substr(0, kMaxTypedName);

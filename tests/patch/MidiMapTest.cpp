@@ -1,7 +1,8 @@
 // The MIDI map in memory, the mapping of MIDI values to engine values, and map files.
 #include "patch/MidiMap.h"
-#include "platform/Files.h"
 #include "patch/ParameterTable.h"
+#include "patch/PatchRecord.h"
+#include "platform/Files.h"
 #include "support/TempDataFolder.h"
 
 #include <gtest/gtest.h>
@@ -61,23 +62,71 @@ MidiMatch match(int target, float low = 0, float high = 127, int curve = 0, int 
 
 TEST(MidiMapData, TheDefaultMapHasTwelveControllerEntries) {
     MidiMap map;
-    ASSERT_EQ(map.size(), 12);
-    const int expected[12][2] = {{82, 33}, {83, 34}, {28, 35}, {29, 36}, {81, 31}, {74, 23},
-                                 {71, 25}, {1, 67},  {2, 3},   {3, 4},   {10, 45}, {128, 71}};
-    for (int i = 0; i < 12; ++i) {
-        const MidiMapEntry& e = map.entry(i);
-        EXPECT_EQ(e.controller, expected[i][0]) << i;
-        EXPECT_EQ(e.target, expected[i][1]) << i;
-        EXPECT_EQ(e.channel, 0);
-        EXPECT_TRUE(e.sources & kSourceController);
-        EXPECT_EQ(e.range[0][0], i == 11 ? 53.0f : 0.0f);
-        EXPECT_EQ(e.range[0][1], i == 11 ? 74.0f : 127.0f);
-    }
-    // The wheel drives vibrato; nothing else has a patch-specific source.
-    EXPECT_EQ(map.findEntry(67)->sources, kSourceController | kSourceModWheel);
+    map.clear();
+    map.resetToDefault();
+    EXPECT_EQ(map.mapFileText(), "4: 0, 82, 33, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 83, 34, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 28, 35, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 29, 36, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 81, 31, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 74, 23, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 71, 25, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 1, 67, 5, 0.000000, 127.000000, 0, 0\n" // and the wheel
+                                 "4: 0, 2, 3, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 3, 4, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 10, 45, 1, 0.000000, 127.000000, 0, 0\n"
+                                 "4: 0, 128, 71, 1, 53.000000, 74.000000, 0, 0\n");
     EXPECT_EQ(matches(map, kSourceModWheel, 0, 0), std::vector<int>{67});
     EXPECT_TRUE(matches(map, kSourceVelocity, 0, 0).empty());
     EXPECT_EQ(map.findEntry(99), nullptr);
+}
+
+// Each source has its own bit and its own slot: velocity, wheel and aftertouch settings
+// must come back from a patch under their own bit, the controller's from the map file, and
+// a match must hand out the slot of the source that came in and of no other.
+TEST(MidiMapData, EachSourceIsStoredRestoredAndMatchedUnderItsOwnBit) {
+    const int bits[4] = {kSourceController, kSourceVelocity, kSourceModWheel, kSourceAftertouch};
+    const float ranges[4][2] = {{1, 2}, {3, 4}, {5, 6}, {7, 8}};
+    const int curves[4] = {1, 2, 1, 2}, inverts[4] = {1, 0, 0, 1};
+    for (int slot = 0; slot < 4; ++slot) {
+        SCOPED_TRACE(bits[slot]);
+        MidiMap made;
+        made.clear();
+        made.setEntry(0, 20, 3, 40, bits[slot], ranges, curves, inverts);
+        PatchRecord patch;
+        patch.addMidiEntry(made.entry(0));
+        const MidiMapEntry& kept = patch.midiEntries[0]; // the controller's slot is not the patch's
+        EXPECT_TRUE(kept.range[0][0] == 0.0f && kept.range[0][1] == 127.0f && kept.curve[0] == 0 &&
+                    kept.invert[0] == 0);
+        PatchRecord back;
+        back.readText(patch.text());
+        ASSERT_EQ(back.midiEntries.size(), 1u);
+        const MidiMapEntry& e = back.midiEntries[0];
+        EXPECT_EQ(e.sources, slot == 0 ? 0 : bits[slot]);
+        // As the instrument restores them: the map file, then the patch applied to it.
+        MidiMap restored;
+        restored.clear();
+        readText(restored, made.mapFileText());
+        restored.dropPatchSettings();
+        restored.setEntry(kSourceController, e.controller, e.channel, e.target, e.sources, e.range,
+                          e.curve, e.invert);
+        ASSERT_EQ(restored.size(), 1);
+        EXPECT_EQ(restored.entry(0).sources, bits[slot]);
+        for (const MidiMap* map : {&made, &restored}) {
+            for (int source = 0; source < 4; ++source) {
+                MidiMatch m;
+                int cursor = 0;
+                const bool found = map->nextMatch(cursor, bits[source], 20, 3, m);
+                EXPECT_EQ(found, source == slot) << bits[source];
+                if (!found) continue;
+                EXPECT_EQ(m.target, 40);
+                EXPECT_EQ(m.low, ranges[slot][0]);
+                EXPECT_EQ(m.high, ranges[slot][1]);
+                EXPECT_EQ(m.curve, curves[slot]);
+                EXPECT_EQ(m.invert, inverts[slot]);
+            }
+        }
+    }
 }
 
 TEST(MidiMapData, LookupComparesControllerAndChannelOnlyForControllers) {
@@ -234,25 +283,12 @@ TEST(MidiMapFile, WritesVersionFourAndReadsItBack) {
     const int curves[4] = {2, 1, 0, 0}, inverts[4] = {1, 0, 0, 0};
     map.setEntry(0, 7, 15, 75, kSourceController | kSourceVelocity, ranges, curves, inverts);
     const std::string text = writeText(map);
-    EXPECT_NE(text.find("4: 0, 82, 33, 1, 0.000000, 127.000000, 0, 0\n"), std::string::npos);
-    EXPECT_NE(text.find("4: 0, 1, 67, 5, 0.000000, 127.000000, 0, 0\n"), std::string::npos);
-    EXPECT_NE(text.find("4: 15, 7, 75, 3, 10.000000, 100.000000, 2, 1\n"), std::string::npos);
-
+    EXPECT_EQ(text, map.mapFileText());
+    EXPECT_TRUE(text.ends_with("4: 15, 7, 75, 3, 10.000000, 100.000000, 2, 1\n"));
     MidiMap back;
     back.clear();
     readText(back, text);
-    ASSERT_EQ(back.size(), map.size());
-    for (int i = 0; i < map.size(); ++i) {
-        const MidiMapEntry &a = map.entry(i), &b = back.entry(i);
-        EXPECT_EQ(a.target, b.target);
-        EXPECT_EQ(a.controller, b.controller);
-        EXPECT_EQ(a.channel, b.channel);
-        EXPECT_EQ(a.sources, b.sources);
-        EXPECT_EQ(a.range[0][0], b.range[0][0]);
-        EXPECT_EQ(a.range[0][1], b.range[0][1]);
-        EXPECT_EQ(a.curve[0], b.curve[0]);
-        EXPECT_EQ(a.invert[0], b.invert[0]);
-    }
+    EXPECT_EQ(back.mapFileText(), text);
     // Patch-specific slots are not stored.
     EXPECT_EQ(back.findEntry(75)->range[1][0], 0.0f);
 }

@@ -11,13 +11,17 @@
 #include <string>
 #include <vector>
 
+#ifndef MORAINE_SOURCE_DIR
+#error "the tests read the shipped default library from the source tree"
+#endif
+
 namespace moraine {
 namespace {
 
 using testing::RecordingMessages;
 using testing::TempDataFolder;
-
-const std::string kReport = std::string(" Sync error. Please report to ") + kSupportAddress;
+using Names = std::vector<std::string>;
+using M = LibraryMessage;
 
 PatchRecord* addTo(PatchLibrary& lib, int group, int category, const std::string& name,
                    int program = -1) {
@@ -44,10 +48,20 @@ void buildLibrary(PatchLibrary& lib) {
     ASSERT_TRUE(lib.writeLibrary());
 }
 
-TEST(PatchLibraryProgramTable, TheEarlierPatchWinsAndShowsItsNumber) {
+// A library in a fresh data folder.
+class LibraryFolder : public ::testing::Test {
+protected:
     TempDataFolder folder;
     RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+    PatchLibrary lib{folder.path(), messages};
+};
+using PatchLibraryProgramTable = LibraryFolder;
+using PatchLibraryAdd = LibraryFolder;
+using PatchLibraryDisk = LibraryFolder;
+using PatchLibrarySync = LibraryFolder;
+using PatchLibrarySelect = LibraryFolder;
+
+TEST_F(PatchLibraryProgramTable, TheEarlierPatchWinsAndShowsItsNumber) {
     buildLibrary(lib);
     lib.groups[0]->categories[1]->patches[0]->midiProgram = 5;   // Warm, later in order
     lib.groups[0]->categories[0]->patches[1]->midiProgram = 5;   // Upright, earlier
@@ -59,9 +73,9 @@ TEST(PatchLibraryProgramTable, TheEarlierPatchWinsAndShowsItsNumber) {
     EXPECT_EQ(keys.categories[1]->patches[0]->midiProgram, -1);
     EXPECT_EQ(keys.categories[0]->patches[0]->midiProgram, -1);
     lib.selectCategory(0);
-    EXPECT_EQ(lib.patchNameList(), (std::vector<std::string>{"Grand", "6: Upright"}));
+    EXPECT_EQ(lib.patchNameList(), (Names{"Grand", "6: Upright"}));
     lib.selectCategory(1);
-    EXPECT_EQ(lib.patchNameList(), std::vector<std::string>{"Warm"});
+    EXPECT_EQ(lib.patchNameList(), Names{"Warm"});
 
     EXPECT_TRUE(lib.selectByProgram(5));
     EXPECT_EQ(lib.selectedPatch(), keys.categories[0]->patches[1].get());
@@ -76,16 +90,13 @@ TEST(PatchLibraryProgramTable, TheEarlierPatchWinsAndShowsItsNumber) {
     EXPECT_FALSE(lib.selectByProgram(5));
 }
 
-TEST(PatchLibraryAdd, EmptyCategoryShowsNoPatchAndWritesAnEmptyList) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+TEST_F(PatchLibraryAdd, EmptyCategoryShowsNoPatchAndWritesAnEmptyList) {
     ASSERT_EQ(lib.addGroup("G", "First"), 1);
     lib.selectGroup(0);
     ASSERT_EQ(lib.addCategory("  Empty  "), 1);
     lib.selectCategory(1);
-    EXPECT_EQ(lib.categoryNameList(), (std::vector<std::string>{"First", "Empty"}));
-    EXPECT_EQ(lib.patchNameList(), std::vector<std::string>{"No Patch"});
+    EXPECT_EQ(lib.categoryNameList(), (Names{"First", "Empty"}));
+    EXPECT_EQ(lib.patchNameList(), Names{"No Patch"});
     EXPECT_TRUE(folder.exists("0/1/patchList"));
     EXPECT_EQ(folder.read("0/1/patchList"), "");
     EXPECT_EQ(folder.read("0/catagoryList"), "First\nEmpty\n");
@@ -93,10 +104,7 @@ TEST(PatchLibraryAdd, EmptyCategoryShowsNoPatchAndWritesAnEmptyList) {
     EXPECT_TRUE(messages.informs.empty());
 }
 
-TEST(PatchLibraryAdd, BlankDuplicateAndLineBreakNamesAreRefused) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+TEST_F(PatchLibraryAdd, BlankDuplicateAndLineBreakNamesAreRefused) {
     EXPECT_EQ(lib.addCategory("Nowhere"), 0); // no group yet
     EXPECT_EQ(lib.addPatch("Nowhere", "", "", "", 0, -1), nullptr);
     EXPECT_EQ(lib.addGroup("G", "C"), 1);
@@ -123,26 +131,21 @@ TEST(PatchLibraryAdd, BlankDuplicateAndLineBreakNamesAreRefused) {
     EXPECT_EQ(lib.selectedPatch(), p);
 }
 
-TEST(PatchLibraryDisk, WriteAndLoadKeepEveryNameAndPatchText) {
-    TempDataFolder folder;
-    RecordingMessages messages;
+TEST_F(PatchLibraryDisk, WriteAndLoadKeepEveryNameAndPatchText) {
+    buildLibrary(lib);
     std::vector<std::string> texts;
-    {
-        PatchLibrary lib(folder.path(), messages);
-        buildLibrary(lib);
-        for (auto& g : lib.groups)
-            for (auto& c : g->categories)
-                for (auto& p : c->patches) texts.push_back(p->text());
-    }
+    for (auto& g : lib.groups)
+        for (auto& c : g->categories)
+            for (auto& p : c->patches) texts.push_back(p->text());
     EXPECT_EQ(folder.read("groupList"), "Keys\nBass\n");
     EXPECT_EQ(folder.read("0/0/patchList"), "Grand\nUpright\n");
     EXPECT_TRUE(folder.exists("0/1/0.qix") && folder.exists("1/0/0.qix"));
 
     PatchLibrary again(folder.path(), messages);
     EXPECT_FALSE(again.anyModified());
-    EXPECT_EQ(again.groupNameList(), (std::vector<std::string>{"Keys", "Bass"}));
-    EXPECT_EQ(again.categoryNameList(), (std::vector<std::string>{"Pianos", "Pads"}));
-    EXPECT_EQ(again.patchNameList(), (std::vector<std::string>{"Grand", "Upright"}));
+    EXPECT_EQ(again.groupNameList(), (Names{"Keys", "Bass"}));
+    EXPECT_EQ(again.categoryNameList(), (Names{"Pianos", "Pads"}));
+    EXPECT_EQ(again.patchNameList(), (Names{"Grand", "Upright"}));
     std::vector<std::string> loaded;
     for (auto& g : again.groups)
         for (auto& c : g->categories)
@@ -151,20 +154,18 @@ TEST(PatchLibraryDisk, WriteAndLoadKeepEveryNameAndPatchText) {
     EXPECT_TRUE(messages.informs.empty());
 }
 
-TEST(PatchLibraryDisk, ListLinesEndAnyWayAndMissingFilesLeaveLevelsEmpty) {
-    TempDataFolder folder;
+TEST_F(PatchLibraryDisk, ListLinesEndAnyWayAndMissingFilesLeaveLevelsEmpty) {
     folder.write("groupList", "  A \r\n\r\n\tB\rC\n\n");
     std::filesystem::create_directories(folder.path() + "0/0");
     folder.write("0/catagoryList", "Cat\r\n");
     folder.write("0/0/patchList", "From List\nNo File\n");
     folder.write("0/0/0.qix", "15 : 3\n4 : PatchName = From File\n");
     folder.write("reset.qix", "4 : PatchName = Init\n");
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+    PatchLibrary lib(folder.path(), messages); // read after the files are there
 
-    EXPECT_EQ(lib.groupNames, (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(lib.groupNames, (Names{"A", "B", "C"}));
     EXPECT_TRUE(lib.groups[1]->categories.empty());
-    EXPECT_EQ(lib.patchNameList(), (std::vector<std::string>{"4: From File", "No File"}));
+    EXPECT_EQ(lib.patchNameList(), (Names{"4: From File", "No File"}));
     EXPECT_EQ(lib.resetPatch.name, "Init");
     EXPECT_EQ(lib.resetPatch.filePath(), folder.path() + "/reset.qix");
     EXPECT_EQ(lib.hostPatch.filePath(), folder.path() + "/session.qix");
@@ -174,10 +175,7 @@ TEST(PatchLibraryDisk, ListLinesEndAnyWayAndMissingFilesLeaveLevelsEmpty) {
     EXPECT_EQ(lib.currentPatch(), lib.groups[0]->categories[0]->patches[0].get());
 }
 
-TEST(PatchLibraryDisk, DeletingGroupZeroRenumbersTheFoldersAndKeepsTheOldOne) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+TEST_F(PatchLibraryDisk, DeletingGroupZeroRenumbersTheFoldersAndKeepsTheOldOne) {
     buildLibrary(lib);
     const std::string deep = lib.groups[1]->categories[0]->patches[0]->text();
     lib.groups.erase(lib.groups.begin());
@@ -193,13 +191,10 @@ TEST(PatchLibraryDisk, DeletingGroupZeroRenumbersTheFoldersAndKeepsTheOldOne) {
 
     PatchLibrary again(folder.path(), messages);
     ASSERT_EQ(again.groups.size(), 1u);
-    EXPECT_EQ(again.patchNameList(), std::vector<std::string>{"Deep"});
+    EXPECT_EQ(again.patchNameList(), Names{"Deep"});
 }
 
-TEST(PatchLibraryDisk, NamesThatCannotBeListLinesKeepEveryEntryInPlace) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+TEST_F(PatchLibraryDisk, NamesThatCannotBeListLinesKeepEveryEntryInPlace) {
     buildLibrary(lib);
     lib.groups[0]->name = "   "; // a rename is taken as typed
     lib.groups[1]->categories[0]->patches[0]->name = "Two\nLines";
@@ -212,39 +207,32 @@ TEST(PatchLibraryDisk, NamesThatCannotBeListLinesKeepEveryEntryInPlace) {
     EXPECT_EQ(again.groups[1]->categories[0]->patches.size(), 1u);
 }
 
-TEST(PatchLibraryDisk, AMissingGroupListIsBuiltFromTheDefaultLibraryAtOnce) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    {
-        PatchLibrary source(folder.path(), messages);
-        buildLibrary(source);
-        ASSERT_TRUE(source.writeDump(folder.path() + "defaultLibrary", {0, 1}, {}, {}, false));
-    }
-    std::filesystem::remove_all(folder.path() + "0");
-    std::filesystem::remove_all(folder.path() + "1");
-    std::filesystem::remove(folder.path() + "groupList");
-    messages.clear();
-
-    PatchLibrary lib(folder.path(), messages);
-    EXPECT_EQ(messages.informs, std::vector<std::string>{"2 Groups imported"});
-    EXPECT_FALSE(lib.anyModified());
-    EXPECT_EQ(folder.read("groupList"), "Keys\nBass\n");
-    EXPECT_EQ(folder.read("0/1/patchList"), "Warm\n");
-    EXPECT_TRUE(folder.exists("1/0/0.qix"));
-
+// A new data folder starts from the shipped library: every one of its 42 factory patches,
+// written out at once.
+TEST_F(PatchLibraryDisk, AMissingGroupListIsBuiltFromTheDefaultLibraryAtOnce) {
     // Neither file: an empty library and no message.
-    TempDataFolder bare;
-    RecordingMessages quiet;
-    PatchLibrary empty(bare.path(), quiet);
-    EXPECT_TRUE(empty.groups.empty());
-    EXPECT_TRUE(quiet.informs.empty());
-    EXPECT_FALSE(bare.exists("groupList"));
+    EXPECT_TRUE(lib.groups.empty());
+    EXPECT_TRUE(messages.informs.empty());
+    EXPECT_FALSE(folder.exists("groupList"));
+
+    std::filesystem::copy_file(std::string(MORAINE_SOURCE_DIR) + "/resources/defaultLibrary",
+                               folder.path() + "defaultLibrary");
+    PatchLibrary shipped(folder.path(), messages);
+    EXPECT_EQ(messages.informs, Names{"3 Groups imported"});
+    EXPECT_FALSE(shipped.anyModified());
+    EXPECT_EQ(folder.read("groupList"), "Basics\nTextures\nRhythm & Motion\n");
+    size_t patches = 0;
+    for (auto& g : shipped.groups)
+        for (auto& c : g->categories) patches += c->patches.size();
+    EXPECT_EQ(patches, 42u);
+    const PatchCategory& last = *shipped.groups[2]->categories[2];
+    std::string list;
+    for (auto& p : last.patches) list += p->name + "\n";
+    EXPECT_EQ(folder.read("2/2/patchList"), list);
+    EXPECT_EQ(folder.read("2/2/0.qix"), last.patches[0]->text());
 }
 
-TEST(PatchLibraryDisk, ReloadDiscardsEditsOnlyWhenModified) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+TEST_F(PatchLibraryDisk, ReloadDiscardsEditsOnlyWhenModified) {
     buildLibrary(lib);
     lib.groupNames[0] = "Shown only";
     lib.reload(); // nothing modified: memory stays
@@ -258,16 +246,15 @@ TEST(PatchLibraryDisk, ReloadDiscardsEditsOnlyWhenModified) {
     EXPECT_EQ(lib.groups[0]->categories[0]->patches[0]->name, "Grand");
 }
 
-TEST(PatchLibrarySync, ListsThatCannotBeWrittenSayWhichLevelAndKeepTheFlags) {
-    TempDataFolder folder;
-    RecordingMessages messages;
+TEST_F(PatchLibrarySync, ListsThatCannotBeWrittenSayWhichLevelAndKeepTheFlags) {
     // Works for root too: nothing can be created below a regular file.
     folder.write("plain", "x");
     PatchLibrary blocked(folder.path() + "plain/lib/", messages);
     blocked.groups.push_back(std::make_unique<PatchGroup>());
     blocked.groupNames.push_back("G");
     EXPECT_FALSE(blocked.writeLibrary());
-    EXPECT_EQ(messages.last(), "Library" + kReport);
+    EXPECT_EQ(messages.last(),
+              std::string("Library Sync error. Please report to ") + kSupportAddress);
     EXPECT_TRUE(blocked.modified);
 
     PatchLibrary lib(folder.path(), messages);
@@ -279,18 +266,14 @@ TEST(PatchLibrarySync, ListsThatCannotBeWrittenSayWhichLevelAndKeepTheFlags) {
     folder.write("0/1", "a file where the category folder belongs");
     messages.clear();
     EXPECT_FALSE(lib.writeLibrary());
-    EXPECT_EQ(messages.informs,
-              (std::vector<std::string>{"Category" + kReport, "Group" + kReport}));
+    EXPECT_EQ(messages.informIds(), (std::vector<M>{M::CategorySyncError, M::GroupSyncError}));
     EXPECT_TRUE(lib.modified);
     EXPECT_TRUE(lib.groups[1]->modified);
     EXPECT_TRUE(lib.groups[0]->categories[1]->modified);
     EXPECT_FALSE(lib.groups[0]->categories[0]->modified);
 }
 
-TEST(PatchLibrarySync, AnInterruptedListWriteLeavesThePreviousListWhole) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+TEST_F(PatchLibrarySync, AnInterruptedListWriteLeavesThePreviousListWhole) {
     buildLibrary(lib);
     lib.groups[0]->name = "Renamed";
     lib.groups[0]->categories[0]->name = "Renamed too";
@@ -304,10 +287,7 @@ TEST(PatchLibrarySync, AnInterruptedListWriteLeavesThePreviousListWhole) {
     EXPECT_EQ(folder.read("groupList"), "Renamed\nBass\n");
 }
 
-TEST(PatchLibrarySelect, APatchRecordIsFoundWhereverItStands) {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib(folder.path(), messages);
+TEST_F(PatchLibrarySelect, APatchRecordIsFoundWhereverItStands) {
     buildLibrary(lib);
     const PatchRecord* warm = lib.groups[0]->categories[1]->patches[0].get();
     lib.selectPatchRecord(lib.groups[1]->categories[0]->patches[0].get());

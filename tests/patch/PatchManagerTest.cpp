@@ -1,13 +1,12 @@
 // The library operations as the dialogs call them: Save, Save As, lock, and the patch
-// manager's copy, cut, paste, delete, rename, move, OK and cancel, with their exact
-// refusals and questions, on real files.
+// manager's copy, cut, paste, delete, rename, move, OK and cancel, with their refusals and
+// questions, on real files.
 #include "patch/PatchManager.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDataFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,8 @@ namespace {
 
 using testing::RecordingMessages;
 using testing::TempDataFolder;
+using Names = std::vector<std::string>;
+using M = LibraryMessage;
 
 // Captures a fixed value, so tests can see what was saved; counts the loads.
 class FakeInstrument : public PatchInstrument {
@@ -38,11 +39,7 @@ struct Fixture {
         library.selectGroup(0);
         library.addCategory("Pads");
         library.addGroup("Bass", "Sub");
-        add(0, 0, "Grand");
-        add(0, 0, "Upright");
-        add(0, 0, "Electric");
-        add(0, 0, "Toy");
-        add(0, 0, "Harp");
+        for (const char* name : {"Grand", "Upright", "Electric", "Toy", "Harp"}) add(0, 0, name);
         add(0, 1, "Warm");
         add(1, 0, "Deep");
         library.writeLibrary();
@@ -51,17 +48,18 @@ struct Fixture {
         library.selectPatch(0);
         messages.clear();
     }
-    PatchRecord* add(int g, int c, const std::string& name, int program = -1) {
+    void add(int g, int c, const std::string& name) {
         library.selectGroup(g);
         library.selectCategory(c);
-        PatchRecord* p = library.addPatch(name, "Ann", "2026", "", 0, program);
-        p->setValue(kValueReal, fourcc("mvol"), 0, 1.0, 0);
-        return p;
+        library.addPatch(name, "Ann", "2026", "", 0, -1)
+            ->setValue(kValueReal, fourcc("mvol"), 0, 1.0, 0);
     }
-    std::vector<std::string> patchNames(int g, int c) {
-        std::vector<std::string> out;
-        for (auto& p : library.groups[size_t(g)]->categories[size_t(c)]->patches)
-            out.push_back(p->name);
+    PatchCategory& category(int g, int c) {
+        return *library.groups[size_t(g)]->categories[size_t(c)];
+    }
+    Names patchNames(int g, int c) {
+        Names out;
+        for (auto& p : category(g, c).patches) out.push_back(p->name);
         return out;
     }
     TempDataFolder folder;
@@ -111,35 +109,33 @@ TEST(PatchSaveAs, TypedNumbersOutsideOneTo128MeanNone) {
     Fixture f;
     SaveAsRequest r;
     r.name = "Fresh";
-    for (const char* typed : {"0", "129", "abc"}) {
-        r.midiNumber = typed;
-        ASSERT_TRUE(saveAs(f.library, f.instrument, r));
-        EXPECT_EQ(f.library.selectedPatch()->midiProgram, -1) << typed;
-    }
+    r.midiNumber = "129";
+    ASSERT_TRUE(saveAs(f.library, f.instrument, r));
+    EXPECT_EQ(f.library.selectedPatch()->midiProgram, -1);
 }
 
 TEST(PatchSaveAs, AnOccupiedNumberAsksAndCancelLeavesNone) {
     Fixture f;
-    f.library.groups[0]->categories[0]->patches[3]->midiProgram = 11; // Toy holds 12
+    PatchRecord& toy = *f.category(0, 0).patches[3];
+    toy.midiProgram = 11;
     f.library.selectGroup(0);
     SaveAsRequest r;
     r.name = "Newcomer";
     r.midiNumber = "12";
+    EXPECT_EQ(saveAsQuestion(f.library, r), "Patch 'Toy' already occupies MIDI Patch Number 12.  "
+                                            "Do you want to replace it with this patch?");
     f.messages.answers = {false};
     ASSERT_TRUE(saveAs(f.library, f.instrument, r));
-    ASSERT_EQ(f.messages.confirms.size(), 1u);
-    EXPECT_EQ(f.messages.confirms[0], "Patch 'Toy' already occupies MIDI Patch Number 12.  Do "
-                                      "you want to replace it with this patch?");
-    PatchRecord* saved = f.library.selectedPatch();
-    EXPECT_EQ(saved->name, "Newcomer");
-    EXPECT_EQ(saved->midiProgram, -1);
-    EXPECT_EQ(f.library.groups[0]->categories[0]->patches[3]->midiProgram, 11);
+    EXPECT_EQ(f.messages.confirms, Names{saveAsQuestion(f.library, r)});
+    EXPECT_EQ(f.library.selectedPatch()->name, "Newcomer");
+    EXPECT_EQ(f.library.selectedPatch()->midiProgram, -1);
+    EXPECT_EQ(toy.midiProgram, 11);
 
     // OK moves the number to the new patch.
     r.name = "Second";
     ASSERT_TRUE(saveAs(f.library, f.instrument, r));
     EXPECT_EQ(f.library.selectedPatch()->midiProgram, 11);
-    EXPECT_EQ(f.library.groups[0]->categories[0]->patches[3]->midiProgram, -1);
+    EXPECT_EQ(toy.midiProgram, -1);
     EXPECT_EQ(f.library.patchForProgram(11), f.library.selectedPatch());
     EXPECT_NE(f.folder.read("0/0/3.qix").find("15 : -1"), std::string::npos);
 }
@@ -151,13 +147,12 @@ TEST(PatchSaveAs, TheSameNameOverwritesAndAnotherNameAdds) {
     SaveAsRequest r;
     r.name = "Electric";
     r.author = "Bo";
-    r.notes = "brighter";
     r.displayNotes = true;
     r.midiNumber = "3";
     r.openedOn = opened;
+    EXPECT_EQ(saveAsQuestion(f.library, r), "");
     ASSERT_TRUE(saveAs(f.library, f.instrument, r));
     EXPECT_EQ(f.patchNames(0, 0).size(), 5u);
-    EXPECT_EQ(opened->author, "Bo");
     EXPECT_EQ(opened->midiProgram, 2);
     EXPECT_EQ(opened->displayNotes, 1);
     EXPECT_NE(f.folder.read("0/0/2.qix").find("5 : PatchAuthor = Bo"), std::string::npos);
@@ -172,27 +167,37 @@ TEST(PatchSaveAs, TheSameNameOverwritesAndAnotherNameAdds) {
     r.name = "Electric";
     r.category = 1;
     ASSERT_TRUE(saveAs(f.library, f.instrument, r));
-    EXPECT_EQ(f.patchNames(0, 1), (std::vector<std::string>{"Warm", "Electric"}));
+    EXPECT_EQ(f.patchNames(0, 1), (Names{"Warm", "Electric"}));
 }
 
 TEST(PatchSaveAs, NewGroupsAndCategoriesSayWhyTheyAreRefused) {
     Fixture f;
-    EXPECT_FALSE(newGroup(f.library, "  ", "Leads"));
-    EXPECT_EQ(f.messages.last(), "The Group name AND Category name must not be blank.");
-    EXPECT_FALSE(newGroup(f.library, "Keys", "Other"));
-    EXPECT_EQ(f.messages.last(), "The Group you have specified already exists.");
-    EXPECT_FALSE(newGroup(f.library, "Two\nLines", "Other"));
-    EXPECT_NE(f.messages.last().find("line"), std::string::npos);
+    struct Case {
+        const char *group, *category;
+        M message;
+    };
+    for (const Case& c :
+         {Case{"  ", "Leads", M::GroupNamesBlank}, Case{"Keys", "Other", M::GroupExists},
+          Case{"Two\nLines", "Other", M::NameOnOneLine}}) {
+        EXPECT_FALSE(newGroup(f.library, c.group, c.category));
+        EXPECT_EQ(f.messages.lastId(), c.message) << c.group;
+    }
     EXPECT_TRUE(newGroup(f.library, "Leads", "Mono"));
     EXPECT_EQ(f.library.currentGroup, 2);
     EXPECT_TRUE(f.folder.exists("2/0/patchList"));
 
-    EXPECT_FALSE(newCategory(f.library, ""));
-    EXPECT_EQ(f.messages.last(), "The Category name must not be blank.");
-    EXPECT_FALSE(newCategory(f.library, "Mono"));
-    EXPECT_EQ(f.messages.last(), "The Category you have specified already exists.");
+    for (const Case& c : {Case{"", "", M::CategoryNameBlank}, Case{"Mono", "", M::CategoryExists},
+                          Case{"A\rB", "", M::NameOnOneLine}}) {
+        EXPECT_FALSE(newCategory(f.library, c.group));
+        EXPECT_EQ(f.messages.lastId(), c.message) << c.group;
+    }
     EXPECT_TRUE(newCategory(f.library, "Poly"));
     EXPECT_EQ(f.library.currentGroupPtr()->currentCategory, 1);
+    SaveAsRequest r;
+    r.name = "A\nB";
+    EXPECT_FALSE(saveAs(f.library, f.instrument, r));
+    EXPECT_EQ(f.messages.lastId(), M::NameOnOneLine);
+    EXPECT_EQ(f.messages.informs.size(), 7u);
 }
 
 // ---------------------------------------------------------------- the patch manager
@@ -202,46 +207,79 @@ TEST(PatchManagerEdits, DeleteRefusesTheLastOfALevelAndAsksWithPlurals) {
     PatchManager m(f.library);
     m.open();
     EXPECT_FALSE(m.remove({{0, 1}, {}, {}}));
-    EXPECT_EQ(f.messages.last(), "This Group selection cannot be deleted because you MUST Have "
-                                 "at least one Group.");
     EXPECT_FALSE(m.remove({{1}, {0}, {}})); // Bass has only Sub
-    EXPECT_EQ(f.messages.last(), "This Category selection cannot be deleted because a Group "
-                                 "MUST Have at least one Category. You can however delete the "
-                                 "Group.");
+    EXPECT_EQ(f.messages.informIds(),
+              (std::vector<M>{M::GroupDeleteRefused, M::CategoryDeleteRefused}));
     EXPECT_TRUE(f.messages.confirms.empty());
 
     // Plural forms, answered Cancel: nothing goes.
     f.messages.answers = {false, false, false};
     f.library.selectGroup(0);
     f.library.addCategory("Organs");
-    EXPECT_FALSE(m.remove({{0}, {0, 1}, {}}));
-    EXPECT_EQ(f.messages.confirms.back(),
-              "Are you sure you want to delete 2 Categories of Group Keys?");
     f.library.addGroup("Spare", "One");
+    EXPECT_FALSE(m.remove({{0}, {0, 1}, {}}));
     EXPECT_FALSE(m.remove({{0, 2}, {}, {}}));
-    EXPECT_EQ(f.messages.confirms.back(), "Are you sure you want to delete 2 Groups?");
-    f.library.groups.pop_back();
-    f.library.groupNames.pop_back();
     EXPECT_FALSE(m.remove({{0}, {0}, {1, 2}}));
-    EXPECT_EQ(f.messages.confirms.back(),
-              "Are you sure you want to delete 2 Patches from Category Pianos of Group Keys?");
+    EXPECT_EQ(
+        f.messages.confirms,
+        (Names{"Are you sure you want to delete 2 Categories of Group Keys?",
+               "Are you sure you want to delete 2 Groups?",
+               "Are you sure you want to delete 2 Patches from Category Pianos of Group Keys?"}));
     EXPECT_EQ(f.messages.last(), "Deletion Canceled");
     EXPECT_EQ(f.patchNames(0, 0).size(), 5u);
+    EXPECT_EQ(f.library.groups.size(), 3u);
 
+    f.messages.confirms.clear();
     EXPECT_TRUE(m.remove({{0}, {0}, {1, 2}}));
-    EXPECT_EQ(f.patchNames(0, 0), (std::vector<std::string>{"Grand", "Toy", "Harp"}));
+    EXPECT_EQ(f.patchNames(0, 0), (Names{"Grand", "Toy", "Harp"}));
     EXPECT_TRUE(m.remove({{0}, {1}, {0}}));
-    EXPECT_EQ(f.messages.confirms.back(),
-              "Are you sure you want to delete 1 Patch from Category Pads of Group Keys?");
-    EXPECT_EQ(f.library.groups[0]->categories[1]->patchNames, std::vector<std::string>{"No Patch"});
+    EXPECT_EQ(f.category(0, 1).patchNames, Names{"No Patch"});
     EXPECT_TRUE(m.remove({{0}, {1}, {}}));
-    EXPECT_EQ(f.messages.confirms.back(),
-              "Are you sure you want to delete 1 Category of Group Keys?");
+    EXPECT_TRUE(m.remove({{1}, {}, {}})); // a group may go while another exists
+    EXPECT_EQ(
+        f.messages.confirms,
+        (Names{"Are you sure you want to delete 2 Patches from Category Pianos of Group Keys?",
+               "Are you sure you want to delete 1 Patch from Category Pads of Group Keys?",
+               "Are you sure you want to delete 1 Category of Group Keys?",
+               "Are you sure you want to delete Group Bass?"}));
+    EXPECT_EQ(f.library.groupNames, (Names{"Keys", "Spare"}));
+    EXPECT_EQ(f.library.groups[0]->categoryNames, (Names{"Pianos", "Organs"}));
+}
 
-    // The group itself may go while another exists.
-    EXPECT_TRUE(m.remove({{1}, {}, {}}));
-    EXPECT_EQ(f.messages.confirms.back(), "Are you sure you want to delete Group Bass?");
-    EXPECT_EQ(f.library.groupNames, std::vector<std::string>{"Keys"});
+// A dialog may still hold positions from before a delete; they must neither delete nor
+// select anything that is not there.
+TEST(PatchManagerEdits, AStaleSelectionAfterADeleteTouchesNothingPastTheEnd) {
+    Fixture f;
+    f.library.selectPatch(4); // Harp, the last patch, is what the manager opens on
+    PatchManager m(f.library);
+    m.open();
+    ASSERT_TRUE(m.remove({{0}, {0}, {3, 4}}));
+    EXPECT_EQ(f.category(0, 0).currentPatch, 0);
+    EXPECT_EQ(f.library.selectedPatch()->name, "Grand");
+
+    f.messages.clear();
+    EXPECT_FALSE(m.remove({{0}, {0}, {3, 4}})); // both past the end now: no question
+    EXPECT_TRUE(f.messages.confirms.empty() && f.messages.informs.empty());
+    EXPECT_TRUE(m.remove({{0}, {0}, {2, 4}})); // only the one still there
+    EXPECT_EQ(f.messages.confirms.back(),
+              "Are you sure you want to delete 1 Patch from Category Pianos of Group Keys?");
+    EXPECT_EQ(f.patchNames(0, 0), (Names{"Grand", "Upright"}));
+    EXPECT_FALSE(m.remove({{0}, {7}, {0}}));
+    EXPECT_FALSE(m.remove({{5}, {}, {}}));
+    EXPECT_FALSE(m.rename({{0}, {0}, {2}}, "Ghost"));
+    EXPECT_EQ(m.moveDown({{0}, {0}, {2}}).patches, std::vector<int>{2});
+    EXPECT_EQ(f.patchNames(0, 0), (Names{"Grand", "Upright"}));
+
+    // The group that was current goes: the selection falls back to group 0.
+    f.library.selectGroup(1);
+    ASSERT_TRUE(m.remove({{1}, {}, {}}));
+    EXPECT_EQ(f.library.currentGroup, 0);
+    EXPECT_FALSE(m.remove({{1}, {}, {}}));
+    EXPECT_EQ(f.library.groupNames, Names{"Keys"});
+    m.ok();
+    EXPECT_EQ(f.folder.read("groupList"), "Keys\n");
+    EXPECT_EQ(f.folder.read("0/0/patchList"), "Grand\nUpright\n");
+    EXPECT_EQ(f.library.selectedPatch()->name, "Grand");
 }
 
 TEST(PatchManagerEdits, CutRefusesLikeDeleteAndMovesToTheClipboard) {
@@ -249,11 +287,8 @@ TEST(PatchManagerEdits, CutRefusesLikeDeleteAndMovesToTheClipboard) {
     PatchManager m(f.library);
     m.open();
     m.cut({{0, 1}, {}, {}});
-    EXPECT_EQ(f.messages.last(),
-              "This Group selection cannot be CUT because you MUST Have at least one Group.");
     m.cut({{1}, {0}, {}});
-    EXPECT_EQ(f.messages.last(), "This Category selection cannot be CUT because a Group MUST "
-                                 "Have at least one Category. You can however delete the Group.");
+    EXPECT_EQ(f.messages.informIds(), (std::vector<M>{M::GroupCutRefused, M::CategoryCutRefused}));
     EXPECT_FALSE(f.folder.exists("clipboard"));
 
     m.cut({{0}, {0}, {0}});
@@ -265,8 +300,8 @@ TEST(PatchManagerEdits, CutRefusesLikeDeleteAndMovesToTheClipboard) {
     // Paste into Pads: appended, with a unique name when one is taken.
     m.paste({{0}, {1}, {}});
     m.paste({{0}, {1}, {}});
-    EXPECT_EQ(f.patchNames(0, 1), (std::vector<std::string>{"Warm", "Grand", "Grand 1"}));
-    EXPECT_TRUE(f.library.groups[0]->categories[1]->patches[2]->modified);
+    EXPECT_EQ(f.patchNames(0, 1), (Names{"Warm", "Grand", "Grand 1"}));
+    EXPECT_TRUE(f.category(0, 1).patches[2]->modified);
 }
 
 TEST(PatchManagerEdits, CopyOfTwoCategoriesReportsTheClipboard) {
@@ -281,8 +316,7 @@ TEST(PatchManagerEdits, CopyOfTwoCategoriesReportsTheClipboard) {
     later.open();
     EXPECT_EQ(later.clipboardType(), 1);
     later.paste({{1}, {}, {}});
-    EXPECT_EQ(f.library.groups[1]->categoryNames,
-              (std::vector<std::string>{"Sub", "Pianos", "Pads"}));
+    EXPECT_EQ(f.library.groups[1]->categoryNames, (Names{"Sub", "Pianos", "Pads"}));
 }
 
 TEST(PatchManagerEdits, MovingKeepsTheBlockTogetherAndTheSelectionFollows) {
@@ -291,19 +325,17 @@ TEST(PatchManagerEdits, MovingKeepsTheBlockTogetherAndTheSelectionFollows) {
     m.open();
     LibrarySelection after = m.moveDown({{0}, {0}, {1, 3}});
     EXPECT_EQ(after.patches, (std::vector<int>{3, 4}));
-    EXPECT_EQ(f.patchNames(0, 0),
-              (std::vector<std::string>{"Grand", "Electric", "Harp", "Upright", "Toy"}));
+    EXPECT_EQ(f.patchNames(0, 0), (Names{"Grand", "Electric", "Harp", "Upright", "Toy"}));
     after = m.moveUp({{0}, {0}, {3, 4}});
     EXPECT_EQ(after.patches, (std::vector<int>{2, 3}));
-    EXPECT_EQ(f.patchNames(0, 0),
-              (std::vector<std::string>{"Grand", "Electric", "Upright", "Toy", "Harp"}));
+    EXPECT_EQ(f.patchNames(0, 0), (Names{"Grand", "Electric", "Upright", "Toy", "Harp"}));
     after = m.moveUp({{0}, {0}, {0}});
     EXPECT_EQ(after.patches, std::vector<int>{0});
 
     // One group moved becomes the current group; everything is written anew at OK.
     after = m.moveUp({{1}, {}, {}});
     EXPECT_EQ(after.groups, std::vector<int>{0});
-    EXPECT_EQ(f.library.groupNames, (std::vector<std::string>{"Bass", "Keys"}));
+    EXPECT_EQ(f.library.groupNames, (Names{"Bass", "Keys"}));
     EXPECT_EQ(f.library.currentGroup, 0);
     m.ok();
     EXPECT_EQ(f.folder.read("groupList"), "Bass\nKeys\n");
@@ -318,15 +350,14 @@ TEST(PatchManagerEdits, RenameTakesTheTextButNoLineBreak) {
     EXPECT_TRUE(m.rename({{0}, {0}, {4}}, "  Concert Harp"));
     EXPECT_EQ(f.patchNames(0, 0)[4], "  Concert Harp");
     EXPECT_TRUE(m.rename({{0}, {1}, {}}, std::string(1500, 'x')));
-    EXPECT_EQ(f.library.groups[0]->categories[1]->name.size(), 1000u);
+    EXPECT_EQ(f.category(0, 1).name.size(), 1000u);
     EXPECT_FALSE(m.rename({{1}, {}, {}}, "Bass\nLines"));
+    EXPECT_EQ(f.messages.lastId(), M::NameOnOneLine);
     EXPECT_EQ(f.library.groupNames[1], "Bass");
 }
 
 TEST(PatchManagerEdits, CancelRestoresTheDiskAndOkWritesIt) {
     Fixture f;
-    f.library.selectGroup(0);
-    f.library.selectCategory(0);
     f.library.selectPatch(3);
     const std::string before = f.folder.read("0/0/patchList");
     PatchManager m(f.library);
@@ -335,7 +366,7 @@ TEST(PatchManagerEdits, CancelRestoresTheDiskAndOkWritesIt) {
     m.rename({{1}, {}, {}}, "Low End");
     m.moveDown({{0}, {}, {}});
     m.cancel();
-    EXPECT_EQ(f.library.groupNames, (std::vector<std::string>{"Keys", "Bass"}));
+    EXPECT_EQ(f.library.groupNames, (Names{"Keys", "Bass"}));
     EXPECT_EQ(f.patchNames(0, 0).size(), 5u);
     EXPECT_EQ(f.folder.read("0/0/patchList"), before);
     EXPECT_EQ(f.library.selectedPatch()->name, "Toy");
@@ -346,7 +377,7 @@ TEST(PatchManagerEdits, CancelRestoresTheDiskAndOkWritesIt) {
     m.ok();
     EXPECT_EQ(f.folder.read("0/0/patchList"), "Electric\nToy\nHarp\n");
     EXPECT_EQ(f.library.selectedPatch()->name, "Toy");
-    EXPECT_EQ(f.library.groups[0]->categories[0]->currentPatch, 1);
+    EXPECT_EQ(f.category(0, 0).currentPatch, 1);
 }
 
 TEST(PatchManagerEdits, ExportAddsTheExtensionAndImportReadsItBack) {
@@ -360,7 +391,7 @@ TEST(PatchManagerEdits, ExportAddsTheExtensionAndImportReadsItBack) {
     EXPECT_TRUE(f.folder.exists("pads.dump"));
     m.importFrom(f.folder.path() + "keys.qix");
     EXPECT_EQ(f.messages.last(), "1 Group imported");
-    EXPECT_EQ(f.library.groupNames, (std::vector<std::string>{"Keys", "Bass", "Keys 1"}));
+    EXPECT_EQ(f.library.groupNames, (Names{"Keys", "Bass", "Keys 1"}));
 }
 
 } // namespace
