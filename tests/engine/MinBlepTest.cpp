@@ -30,23 +30,6 @@ std::string tableText(int size, int count, const char* value = "1") {
     return t;
 }
 
-TEST(MinBlepTable, EmbeddedTextIsInTheStoredForm) {
-    const std::string_view text = embeddedText();
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.find('\r'), std::string_view::npos);
-    ASSERT_EQ(text.back(), '\n');
-    std::vector<std::string_view> lines;
-    for (std::size_t pos = 0, end; pos < text.size(); pos = end + 1)
-        lines.push_back(text.substr(pos, (end = text.find('\n', pos)) - pos));
-    ASSERT_GT(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "0.8 % corner");
-    EXPECT_EQ(lines[1], "64.0 % oversampling");
-    EXPECT_EQ(lines[2], "11.0 % nzc");
-    EXPECT_EQ(lines[3], std::to_string(lines.size() - 4) + ".0 % size");
-    for (std::size_t i = 4; i < lines.size(); ++i)
-        ASSERT_TRUE(lines[i].size() >= 2 && lines[i][0] == ' ' && lines[i][1] != ' ') << i;
-}
-
 TEST(MinBlepTable, EmbeddedTableIsASettledBandLimitedStepParsedOnce) {
     const MinBlepTable& t = minBlepTable();
     EXPECT_EQ(&t, &minBlepTable());
