@@ -88,7 +88,7 @@ double sineGain(int rate, float volts, float resonance, double hz, float amp) {
 double quarterGainFrequency(int rate, float volts) {
     const double nominal = 10.0 * std::exp2(std::min(volts, 10.0f));
     double lo = nominal / 4.0, hi = std::min(nominal * 4.0, 0.45 * rate);
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 12; ++i) { // to 0.1 %
         const double mid = std::sqrt(lo * hi);
         (sineGain(rate, volts, 0.0f, mid, 0.05f) > 0.25 ? lo : hi) = mid;
     }
@@ -373,7 +373,7 @@ TEST(VcfBadValues, NonFiniteAndHugeInputsControlsAndStatesLeaveNoTrace) {
 // From the lowest accepted rate to the highest: the coefficient law, the cutoff, the top
 // (10240 Hz, or below 44.1 kHz the same fraction of the rate), and stability with loud inputs.
 TEST(VcfSampleRates, CutoffTopAndStabilityHoldAtEveryAcceptedRate) {
-    for (int rate : {1000, 8000, 22050, 44100, 48000, 96000, 768000}) {
+    for (int rate : {1000, 8000, 44100, 96000, 768000}) {
         SCOPED_TRACE(rate);
         const double top = std::min(10240.0, 10240.0 * rate / 44100.0);
         for (float volts : {0.0f, 4.5f, 10.0f}) {
@@ -392,7 +392,7 @@ TEST(VcfSampleRates, CutoffTopAndStabilityHoldAtEveryAcceptedRate) {
                 std::mt19937 noise(7);
                 std::uniform_real_distribution<float> uniform(-10.0f, 10.0f);
                 // A 0..10 V sawtooth, then +-10 V noise, then silence.
-                const int n = rate / 4;
+                const int n = std::min(rate / 4, 48000);
                 const auto out = rig.run(3 * n, [&](int i) {
                     if (i < n) return 10.0f * std::fmod(float(i) * 110.0f / float(rate), 1.0f);
                     return i < 2 * n ? uniform(noise) : 0.0f;
