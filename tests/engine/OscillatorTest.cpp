@@ -55,23 +55,6 @@ double duty(const std::vector<float>& x) {
            double(x.size());
 }
 
-// Amplitude of the component at exactly `hz`: a correlation under the spectra's
-// Blackman-Harris window, without their loss between bins.
-double amplitudeAt(const std::vector<float>& x, double hz) {
-    const double n = double(x.size());
-    double re = 0.0, im = 0.0, windowSum = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double t = 2.0 * kPi * double(i) / n;
-        const double w =
-            0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t);
-        const double phase = 2.0 * kPi * hz * double(i) / kRate;
-        re += w * x[i] * std::cos(phase);
-        im += w * x[i] * std::sin(phase);
-        windowSum += w;
-    }
-    return 2.0 * std::hypot(re, im) / windowSum;
-}
-
 bool allFinite(const std::vector<float>& x) {
     return std::all_of(x.begin(), x.end(), [](float v) { return std::isfinite(v); });
 }
@@ -300,10 +283,11 @@ TEST(VcoTriangle, SwitchesFromNaiveToAdditiveBetween1999And2001Hz) {
         const double f = o.vco.frequency;
         const bool additive = hz > 2000.0;
         EXPECT_EQ(o.vco.triangle.useAdditive, additive);
-        const auto x = o.render(VcoModule::kTriangle, 1 << 16);
-        const double fundamental = amplitudeAt(x, f);
-        // The 11th harmonic lies above 20 kHz (and below Nyquist here).
-        const double db = testing::toDb(amplitudeAt(x, 11.0 * f) / fundamental);
+        // One second: 1 Hz bins, on which the fundamental and the 11th harmonic (above
+        // 20 kHz, below Nyquist here) fall.
+        const auto mag = testing::magnitudeSpectrum(o.render(VcoModule::kTriangle, kRate));
+        const double fundamental = mag[std::size_t(std::lround(f))];
+        const double db = testing::toDb(mag[std::size_t(std::lround(11.0 * f))] / fundamental);
         if (additive) {
             EXPECT_LT(db, -90.0) << hz;
             EXPECT_NEAR(fundamental, 5.0 * 0.9495, 0.01); // no fade: 9.99 harmonics fit
