@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace moraine {
@@ -33,13 +35,6 @@ protected:
     KeyboardController kb;
 };
 
-TEST_F(Keyboard, EqualTemperamentAndTheOctaveBelow) {
-    EXPECT_NEAR(kb.keyVolts[69], std::log2(44.0), 1e-5);
-    EXPECT_NEAR(kb.keyFrequency[60], 261.6256f, 1e-3f);
-    kb.noteEvent(69, 100);
-    EXPECT_NEAR(lower(), 4.459f, 1e-3f); // an oscillator at 0 V plays 220 Hz
-}
-
 TEST_F(Keyboard, TwoNotesSplitBetweenTheLowerAndUpperVoltages) {
     kb.noteEvent(60, 100);
     kb.noteEvent(67, 100);
@@ -53,6 +48,12 @@ TEST_F(Keyboard, TwoNotesSplitBetweenTheLowerAndUpperVoltages) {
     kb.noteEvent(60, 0);
     kb.noteEvent(64, 0);
     EXPECT_EQ(mods().kbdGate.output(0), 0.0f);
+    // The external gate opens on jumps of more than 5 V.
+    KeyboardGate& g = mods().kbdGate;
+    for (auto [in, out] : {std::pair{5.0f, 0.0f}, {10.0f, 10.0f}, {0.0f, 0.0f}}) {
+        g.setControl(in);
+        EXPECT_EQ(g.output(0), out) << in;
+    }
 }
 
 TEST_F(Keyboard, ALatchedIntervalFollowsTheLowestKey) {
@@ -176,30 +177,21 @@ TEST_F(Keyboard, PolyphonyRotatesAndStealsTheNextVoice) {
     EXPECT_EQ(mods(first).kbdGate.output(0), 10.0f);
 }
 
-TEST_F(Keyboard, ATuningDumpRetunesKeys) {
+TEST_F(Keyboard, EqualTemperamentAnOctaveBelowAndATuningDumpRetunesKeys) {
+    EXPECT_NEAR(kb.keyVolts[69], std::log2(44.0), 1e-5);
+    EXPECT_NEAR(kb.keyFrequency[60], 261.6256f, 1e-3f);
+    kb.noteEvent(69, 100);
+    EXPECT_NEAR(lower(), 4.459f, 1e-3f); // an oscillator at 0 V plays 220 Hz
     std::vector<unsigned char> entries(128 * 3, 127);
-    entries[3 * 60] = 60; // key 60: a quarter tone above its own pitch
-    entries[3 * 60 + 1] = 64;
-    entries[3 * 60 + 2] = 0;
-    entries[3 * 61] = 69; // key 61 plays A 440
-    entries[3 * 61 + 1] = 0;
-    entries[3 * 61 + 2] = 0;
+    const unsigned char key60[] = {60, 64, 0}, key61[] = {69, 0, 0}; // a quarter tone up; A 440
+    std::copy(key60, key60 + 3, entries.begin() + 3 * 60);
+    std::copy(key61, key61 + 3, entries.begin() + 3 * 61);
     const float before62 = kb.keyVolts[62];
     kb.applyTuning(entries.data());
     EXPECT_NEAR(kb.keyFrequency[60], 261.6256 * std::pow(2.0, 0.5 / 12), 1e-2);
     EXPECT_NEAR(kb.keyFrequency[61], 440.0f, 1e-3f);
     EXPECT_NEAR(kb.keyVolts[61], std::log2(44.0), 1e-5);
     EXPECT_EQ(kb.keyVolts[62], before62);
-}
-
-TEST_F(Keyboard, ExternalGateOpensOnJumpsOfMoreThanFiveVolts) {
-    KeyboardGate& g = mods().kbdGate;
-    g.setControl(5.0f);
-    EXPECT_EQ(g.output(0), 0.0f);
-    g.setControl(10.0f);
-    EXPECT_EQ(g.output(0), 10.0f);
-    g.setControl(0.0f);
-    EXPECT_EQ(g.output(0), 0.0f);
 }
 
 } // namespace

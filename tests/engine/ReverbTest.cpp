@@ -1,3 +1,4 @@
+// The shared reverb: delays, level, line lengths at every accepted rate, idling, overload.
 #include "engine/Reverb.h"
 
 #include <gtest/gtest.h>
@@ -9,25 +10,28 @@
 namespace moraine {
 namespace {
 
-struct Wet {
-    std::vector<float> left, right;
-};
-
 // Feeds `send` per sample (the sum of the voices' sends, before the 0.1) with both levels
-// at 1 and returns the scaled outputs.
-Wet render(ReverbModule& r, const std::vector<float>& send) {
+// at 1 and returns the left output, checking that the right one stays finite.
+std::vector<float> render(ReverbModule& r, const std::vector<float>& send,
+                          std::vector<float>* right = nullptr) {
     r.leftLevel.setNow(1.0f);
     r.rightLevel.setNow(1.0f);
-    Wet out;
+    std::vector<float> left;
     for (float x : send) {
         r.beginSample();
         r.addSend(x);
         float l = 0, rr = 0;
         r.processSample(l, rr);
-        out.left.push_back(l);
-        out.right.push_back(rr);
+        left.push_back(l);
+        if (right) right->push_back(rr);
     }
-    return out;
+    return left;
+}
+
+std::vector<float> impulse(int n) {
+    std::vector<float> x(std::size_t(n), 0.0f);
+    x[0] = 10.0f;
+    return x;
 }
 
 int firstNonZero(const std::vector<float>& v) {
@@ -39,29 +43,33 @@ int firstNonZero(const std::vector<float>& v) {
 TEST(Reverb, TheRightChannelArrivesTwentyThreeSamplesLater) {
     auto r = std::make_unique<ReverbModule>();
     r->setSampleRate(44100);
-    std::vector<float> impulse(4000, 0.0f);
-    impulse[0] = 10.0f;
-    const Wet out = render(*r, impulse);
-    EXPECT_EQ(firstNonZero(out.left), 1116);
-    EXPECT_EQ(firstNonZero(out.right), 1139);
+    std::vector<float> right;
+    const auto left = render(*r, impulse(4000), &right);
+    EXPECT_EQ(firstNonZero(left), 1116);
+    EXPECT_EQ(firstNonZero(right), 1139);
     // Input 10 x 0.1 x 0.0001 through one comb and the all-pass chain's direct paths.
-    EXPECT_NEAR(std::fabs(out.left[1116]), 300.0 * 1e-4, 1e-6);
-    EXPECT_FLOAT_EQ(r->lastLeft, out.left.back());
+    EXPECT_NEAR(std::fabs(left[1116]), 300.0 * 1e-4, 1e-6);
+    EXPECT_FLOAT_EQ(r->lastLeft, left.back());
 }
 
-TEST(Reverb, LinesScaleWithTheSampleRateWithoutACapacityLimit) {
+// Lines of trunc(rate / 44100 x length), without a capacity limit, from 1 kHz to 768 kHz.
+TEST(Reverb, LinesScaleWithEveryAcceptedRate) {
     auto r = std::make_unique<ReverbModule>();
-    r->setSampleRate(96000);
-    EXPECT_EQ(r->core.combs[0].size, 2429);
-    EXPECT_EQ(r->core.combs[8].size, int(96000.0f / 44100.0f * 1139.0f));
-    r->setSampleRate(384000);
-    EXPECT_EQ(r->core.combs[15].size, int(384000.0f / 44100.0f * 1640.0f));
     std::vector<float> noise(20000);
     for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = float((i * 7919) % 200) - 100.0f;
-    const Wet out = render(*r, noise);
-    for (float x : out.left) ASSERT_TRUE(std::isfinite(x));
-    r->setSampleRate(8000);
-    EXPECT_EQ(r->core.allpasses[3].size, int(8000.0f / 44100.0f * 225.0f));
+    for (int rate : {1000, 96000, 768000}) {
+        SCOPED_TRACE(rate);
+        r->setSampleRate(rate);
+        auto scaled = [&](float length) { return int(float(rate) / 44100.0f * length); };
+        EXPECT_EQ(r->core.combs[0].size, scaled(1116.0f));
+        EXPECT_EQ(r->core.combs[8].size, scaled(1139.0f));
+        EXPECT_EQ(r->core.combs[15].size, scaled(1640.0f));
+        EXPECT_EQ(r->core.allpasses[3].size, scaled(225.0f));
+        const int comb = r->core.combs[0].size; // the first to speak, from cleared lines
+        EXPECT_EQ(firstNonZero(render(*r, impulse(comb + 100))), comb);
+        for (float x : render(*r, noise)) ASSERT_TRUE(std::isfinite(x));
+    }
+    EXPECT_EQ(r->core.combs[0].size, 19435); // 768000 / 44100 x 1116
 }
 
 TEST(Reverb, IdleWhileBothLevelsAreOffAndNobodyReadsTheJack) {
@@ -86,19 +94,11 @@ TEST(Reverb, IdleWhileBothLevelsAreOffAndNobodyReadsTheJack) {
 
 TEST(Reverb, AnOverloadEmptiesTheLines) {
     auto r = std::make_unique<ReverbModule>();
-    std::vector<float> huge(3000, 1e9f);
-    const Wet out = render(*r, huge);
-    for (float x : out.left) ASSERT_LE(std::fabs(x), 1000.0f);
-    std::vector<float> bad(10, NAN);
-    const Wet poisoned = render(*r, bad);
-    for (float x : poisoned.left) EXPECT_FALSE(std::isnan(x));
+    for (float x : render(*r, std::vector<float>(3000, 1e9f))) ASSERT_LE(std::fabs(x), 1000.0f);
+    for (float x : render(*r, std::vector<float>(10, NAN))) EXPECT_FALSE(std::isnan(x));
     // Afterwards it is silent and works again.
-    std::vector<float> silence(3000, 0.0f);
-    const Wet after = render(*r, silence);
-    EXPECT_EQ(after.left.back(), 0.0f);
-    std::vector<float> impulse(2000, 0.0f);
-    impulse[0] = 10.0f;
-    EXPECT_EQ(firstNonZero(render(*r, impulse).left), 1116);
+    EXPECT_EQ(render(*r, std::vector<float>(3000, 0.0f)).back(), 0.0f);
+    EXPECT_EQ(firstNonZero(render(*r, impulse(2000))), 1116);
 }
 
 } // namespace
