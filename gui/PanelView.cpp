@@ -4,6 +4,7 @@
 #include "gui/Cable.h"
 #include "gui/OnScreenKeyboard.h"
 
+#include "patch/LibraryMessages.h"
 #include "patch/PatchLibrary.h"
 #include "patch/PatchManager.h"
 
@@ -289,8 +290,7 @@ void Moraine_VSTView::buttonAction(PanelAction action, int value) {
         switch (savePatch(host_.library(), host_.instrument())) {
         case SaveResult::Saved: break;
         case SaveResult::Locked:
-            messages_.inform("This patch is currently locked.  It must be unlocked in order to "
-                             "save it.");
+            messages_.inform(libraryText(LibraryMessage::PatchLocked));
             break;
         case SaveResult::NeedsSaveAs:
             if (dialogs_) dialogs_->open(PanelAction::SaveAs);
