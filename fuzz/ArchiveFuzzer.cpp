@@ -2,6 +2,7 @@
 // into a small library loaded from disk. The library must stay well formed (names and
 // objects parallel, files named by position, the program table pointing into its group),
 // and whatever was read must come back the same when exported and imported again.
+#include "FuzzSupport.h"
 #include "patch/PatchLibrary.h"
 
 #include <cstdint>
@@ -16,9 +17,7 @@ namespace {
 
 using namespace moraine;
 
-void check(bool ok) {
-    if (!ok) std::abort();
-}
+using fuzzing::check;
 
 class Silent : public MessageSink {
 public:
@@ -32,10 +31,7 @@ struct Folders {
     std::string scratch;
 
     Folders() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "moraine-archive-fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
-        root = pattern + "/";
+        root = fuzzing::scratchFolder("moraine-archive-fuzz");
         scratch = root + "scratch/";
         std::filesystem::create_directory(scratch);
         std::FILE* f = std::fopen((scratch + "groupList").c_str(), "wb");
@@ -54,10 +50,6 @@ struct Folders {
         lib.selectGroup(1);
         lib.addPatch("Deep", "", "", "", 0, 0);
         if (!lib.writeLibrary()) std::abort();
-    }
-    ~Folders() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
     }
 };
 

@@ -1,4 +1,4 @@
-// What the fuzz targets share: a temporary data folder for the instruments they build
+// What the fuzz targets share: scratch folders for the instruments they build
 // (never the user's), a minimal host, and a check that stops the run on a broken invariant.
 #pragma once
 
@@ -8,15 +8,38 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+// The instrument targets keep one instrument for the whole run, and it keeps memory from one
+// input to the next; libFuzzer would take that for a leak and scan the heap after each input.
+#define MORAINE_FUZZ_KEEPS_STATE                                                              \
+    extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace moraine::fuzzing {
 
+// A folder of its own for one process, in memory where the system offers it: the targets
+// read and write files for every input, and a disk would set the pace. Removed at exit.
+inline std::string scratchFolder(const char* name) {
+    std::error_code ignored;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ignored)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / (std::string(name) + "-XXXXXX")).string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    static std::vector<std::string> made;
+    if (made.empty())
+        std::atexit([] {
+            std::error_code ignored;
+            for (const std::string& folder : made) std::filesystem::remove_all(folder, ignored);
+        });
+    made.push_back(pattern);
+    return pattern + "/";
+}
+
+// The instruments' data folder, never the user's.
 inline std::string temporaryDataFolder() {
     static const std::string path = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "moraine-fuzz-XXXXXX").string();
-        const char* made = mkdtemp(pattern.data());
-        std::string folder = made ? std::string(made) + "/" : std::string();
+        const std::string folder = scratchFolder("moraine-fuzz");
         setenv("MORAINE_DATA_DIR", folder.c_str(), 1);
         return folder;
     }();

@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 #include "plugin/MorainePlugin.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -32,14 +33,18 @@ struct Reader {
 
 } // namespace
 
+MORAINE_FUZZ_KEEPS_STATE
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = moraine::fuzzing::temporaryDataFolder();
     static auto plugin = std::make_unique<moraine::Moraine_VSTEdit>(&host);
     static std::vector<float> in(2048, 0.0f), left(2048), right(2048);
     AEffect* e = plugin->getAeffect();
-    e->dispatcher(e, effSetBlockSize, 0, 2048, nullptr, 0.0f);
+    // Blocks up to twice the announced size, which the VST layer renders in pieces, and a
+    // budget of frames per input: the rendering, not the calls, would set the pace.
+    e->dispatcher(e, effSetBlockSize, 0, 1024, nullptr, 0.0f);
     Reader r{data, size};
-    int ops = 0;
+    int ops = 0, budget = 4096;
     while (!r.empty() && ops++ < 64) {
         switch (r.take<uint8_t>() % 5) {
         case 0: {
@@ -62,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 2: {
-            const int frames = int(r.take<uint16_t>() % 2049);
+            const int frames = std::min(int(r.take<uint16_t>() % 2049), budget);
+            budget -= frames;
             in.assign(in.size(), r.take<float>());
             float* inputs[2] = {in.data(), nullptr};
             float* outputs[2] = {left.data(), right.data()};

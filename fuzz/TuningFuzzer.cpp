@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
-using moraine::fuzzing::host;
 using moraine::fuzzing::check;
+using moraine::fuzzing::host;
 
 using namespace moraine;
+
+MORAINE_FUZZ_KEEPS_STATE
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {

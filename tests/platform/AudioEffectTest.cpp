@@ -128,7 +128,15 @@ TEST_F(FixtureTest, PinsArePairedAndLabelled) {
 
 // ---- Parameters ------------------------------------------------------------------------
 
-TEST_F(FixtureTest, BadParameterIndicesAndNaNNeverReachThePlugin) {
+TEST_F(FixtureTest, HostValuesAreClampedAndBadIndicesAndNaNNeverReachThePlugin) {
+    const std::pair<float, float> cases[] = {
+        {1.5f, 1.0f}, {-0.5f, 0.0f}, {kInf, 1.0f}, {-kInf, 0.0f}, {0.25f, 0.25f}, {1.0f, 1.0f},
+    };
+    for (auto [in, out] : cases) {
+        SCOPED_TRACE(in);
+        effect->setParameter(effect, fixture::kOffset, in);
+        EXPECT_EQ(effect->getParameter(effect, fixture::kOffset), out);
+    }
     setGainAndOffset(0.5f, 0.25f);
     const int calls = probe->setParameterCalls;
     for (int index : {-1, fixture::kNumParams, 1000, INT_MAX, INT_MIN}) {
@@ -140,17 +148,6 @@ TEST_F(FixtureTest, BadParameterIndicesAndNaNNeverReachThePlugin) {
     EXPECT_EQ(probe->setParameterCalls, calls);
     EXPECT_EQ(plugin->getParameter(fixture::kGain), 0.5f);
     EXPECT_EQ(plugin->getParameter(fixture::kOffset), 0.25f);
-}
-
-TEST_F(FixtureTest, HostValuesAreClampedToTheUnitRange) {
-    const std::pair<float, float> cases[] = {
-        {1.5f, 1.0f}, {-0.5f, 0.0f}, {kInf, 1.0f}, {-kInf, 0.0f}, {0.25f, 0.25f}, {1.0f, 1.0f},
-    };
-    for (auto [in, out] : cases) {
-        SCOPED_TRACE(in);
-        effect->setParameter(effect, fixture::kOffset, in);
-        EXPECT_EQ(effect->getParameter(effect, fixture::kOffset), out);
-    }
 }
 
 TEST_F(FixtureTest, ParameterTextsOnlyForKnownIndices) {
@@ -353,27 +350,20 @@ TEST_F(FixtureTest, DamagedChunksAreRefusedWithoutChange) {
 
 // ---- Life cycle ------------------------------------------------------------------------
 
-std::vector<fixture::Call> calls(const fixture::Probe& probe) {
-    return {probe.calls, probe.calls + probe.callCount};
-}
-
-TEST_F(FixtureTest, CloseFollowsSuspendAndDestroysTheObject) {
+TEST_F(FixtureTest, CloseFollowsSuspendAndAnIdleInstanceIsOnlyClosed) {
     using fixture::Call;
+    auto calls = [&] { return std::vector<Call>(probe->calls, probe->calls + probe->callCount); };
     plugin->start();
     EXPECT_EQ(plugin->wantMidiRequests(), 1) << "an effect taking MIDI registers on resume";
     plugin.reset();
-    const std::vector<Call> expected = {Call::Construct, Call::Open,   Call::SampleRate,
-                                        Call::BlockSize, Call::Resume, Call::Suspend,
-                                        Call::Close,     Call::Destroy};
-    EXPECT_EQ(calls(*probe), expected);
-}
-
-TEST_F(FixtureTest, AnOpenedButIdleInstanceIsOnlyClosed) {
-    using fixture::Call;
+    std::vector<Call> expected = {Call::Construct, Call::Open,    Call::SampleRate, Call::BlockSize,
+                                  Call::Resume,    Call::Suspend, Call::Close,      Call::Destroy};
+    EXPECT_EQ(calls(), expected);
+    SetUp(); // a fresh probe and instance, opened only
     plugin->open();
     plugin.reset();
-    const std::vector<Call> expected = {Call::Construct, Call::Open, Call::Close, Call::Destroy};
-    EXPECT_EQ(calls(*probe), expected);
+    expected = {Call::Construct, Call::Open, Call::Close, Call::Destroy};
+    EXPECT_EQ(calls(), expected);
 }
 
 TEST_F(FixtureTest, UnusableRatesAndBlockSizesAreIgnored) {

@@ -1,63 +1,40 @@
+// Where the instrument keeps its files: the override (given its slash), else the XDG data
+// home when it is absolute, else the home folder.
 #include "platform/DataFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 #include <optional>
 #include <string>
 
 namespace moraine {
 namespace {
 
-// Sets or clears environment variables for one test and puts them back afterwards.
-class Environment {
-public:
-    void set(const char* name, const char* value) {
-        if (!saved_.count(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
+TEST(DataFolder, OverrideThenXdgDataHomeThenHome) {
+    const char* names[] = {"MORAINE_DATA_DIR", "XDG_DATA_HOME", "HOME"};
+    auto put = [&](int i, const char* value) {
+        value ? ::setenv(names[i], value, 1) : ::unsetenv(names[i]);
+    };
+    std::optional<std::string> saved[3];
+    for (int i = 0; i < 3; ++i)
+        if (const char* v = std::getenv(names[i])) saved[i] = v;
+    struct Case {
+        const char* env[3]; // null: unset
+        const char* folder;
+    };
+    const Case cases[] = {
+        {{"/tmp/moraine-test", "/somewhere/else", "/h"}, "/tmp/moraine-test/"},
+        {{"/tmp/moraine-test/", "/somewhere/else", "/h"}, "/tmp/moraine-test/"},
+        {{nullptr, "/data/home", "/h"}, "/data/home/Larchmere Audio/Moraine Deck/"},
+        {{"", "relative/is/ignored", "/players/one"},
+         "/players/one/.local/share/Larchmere Audio/Moraine Deck/"},
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < 3; ++i) put(i, c.env[i]);
+        EXPECT_EQ(defaultDataFolder(), c.folder);
     }
-    ~Environment() {
-        for (auto& [name, value] : saved_) {
-            if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
-TEST(DataFolder, TheOverrideWinsAndGetsItsSlash) {
-    Environment env;
-    env.set("MORAINE_DATA_DIR", "/tmp/moraine-test");
-    env.set("XDG_DATA_HOME", "/somewhere/else");
-    EXPECT_EQ(defaultDataFolder(), "/tmp/moraine-test/");
-    env.set("MORAINE_DATA_DIR", "/tmp/moraine-test/");
-    EXPECT_EQ(defaultDataFolder(), "/tmp/moraine-test/");
-}
-
-TEST(DataFolder, FollowsTheXdgDataHome) {
-    Environment env;
-    env.set("MORAINE_DATA_DIR", nullptr);
-    env.set("XDG_DATA_HOME", "/data/home");
-    EXPECT_EQ(defaultDataFolder(), "/data/home/Larchmere Audio/Moraine Deck/");
-}
-
-TEST(DataFolder, FallsBackToTheHomeFolder) {
-    Environment env;
-    env.set("MORAINE_DATA_DIR", "");
-    env.set("XDG_DATA_HOME", "relative/is/ignored");
-    env.set("HOME", "/players/one");
-    EXPECT_EQ(defaultDataFolder(), "/players/one/.local/share/Larchmere Audio/Moraine Deck/");
+    for (int i = 0; i < 3; ++i) put(i, saved[i] ? saved[i]->c_str() : nullptr);
 }
 
 } // namespace
