@@ -1,7 +1,6 @@
 // The built MoraineDeck.so as a host sees it: loaded with dlopen through our test host
 // and driven only through the VST 2 interface.
 #include "PluginTestSupport.h"
-#include "support/Spectrum.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,27 +8,25 @@
 namespace moraine {
 namespace {
 
-using testing::jackParam;
-using testing::jackValue;
 using testing::SoHost;
 
-bool allFinite(const std::vector<float>& v) {
-    return std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); });
+bool allFinite(const float* begin, const float* end) {
+    return std::all_of(begin, end, [](float x) { return std::isfinite(x); });
 }
+bool allFinite(const std::vector<float>& v) { return allFinite(v.data(), v.data() + v.size()); }
 
-TEST(PluginBoundary, IdentityAndCapabilities) {
+TEST(PluginBoundary, IdentityCapabilitiesAndTheRefusalOfAnAncientHost) {
     SoHost h;
     PluginInstance* p = h.plugin.get();
     ASSERT_TRUE(p);
     EXPECT_EQ(p->uniqueId(), int32_t(fourcc("MRuI")));
-    EXPECT_EQ(p->numInputs(), 2);
-    EXPECT_EQ(p->numOutputs(), 2);
+    EXPECT_EQ(p->numInputs() * 1000 + p->numOutputs(), 2002);
     EXPECT_EQ(p->numParams(), 178);
     EXPECT_EQ(p->numPrograms(), 1);
-    for (int flag : {effFlagsIsSynth, effFlagsProgramChunks, effFlagsCanReplacing, effFlagsHasEditor})
+    for (int flag :
+         {effFlagsIsSynth, effFlagsProgramChunks, effFlagsCanReplacing, effFlagsHasEditor})
         EXPECT_TRUE(p->flags() & flag) << flag;
-    // The editor's size is known before it opens.
-    ERect* rect = nullptr;
+    ERect* rect = nullptr; // the editor's size is known before it opens
     EXPECT_EQ(p->dispatch(effEditGetRect, 0, 0, &rect), 1);
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->right - rect->left, 1010);
@@ -38,19 +35,15 @@ TEST(PluginBoundary, IdentityAndCapabilities) {
     EXPECT_EQ(p->vendorString(), "Larchmere Audio, Inc.");
     EXPECT_EQ(p->productString(), "Moraine Deck Efx v1.3");
     EXPECT_EQ(p->vendorVersion(), 1400);
-    EXPECT_EQ(p->canDo("receiveVstEvents"), 1);
-    EXPECT_EQ(p->canDo("receiveVstMidiEvent"), 1);
-    EXPECT_EQ(p->canDo("sendVstEvents"), -1);
-    EXPECT_EQ(p->canDo(""), -1);
+    for (auto [what, answer] : {std::pair{"receiveVstEvents", 1}, {"receiveVstMidiEvent", 1},
+                                {"sendVstEvents", -1}, {"", -1}})
+        EXPECT_EQ(p->canDo(what), answer) << what;
     EXPECT_EQ(p->dispatch(effGetPlugCategory), kPlugCategSynth);
     EXPECT_GE(p->wantMidiRequests(), 1); // a synth asks for MIDI when resumed
-}
-
-TEST(PluginBoundary, AnAncientHostGetsNoEffect) {
-    HostConfig config;
-    config.hostVersion = 0;
+    HostConfig ancient;
+    ancient.hostVersion = 0;
     std::string error;
-    EXPECT_FALSE(PluginInstance::load(MORAINE_PLUGIN_PATH, &error, config));
+    EXPECT_FALSE(PluginInstance::load(MORAINE_PLUGIN_PATH, &error, ancient));
     EXPECT_FALSE(error.empty());
 }
 
@@ -65,42 +58,33 @@ TEST(PluginBoundary, NamesLabelsAndDisplays) {
     EXPECT_EQ(p->parameterName(73), std::string("MIDI Internal Clock Beat Offset").substr(0, 24));
     EXPECT_EQ(p->parameterName(107), "VCF VCO1 Plug");
     EXPECT_EQ(p->parameterLabel(107), "Plug");
-    EXPECT_EQ(p->parameterName(177), std::string(jackInfo(88).name).substr(0, 24));
     EXPECT_EQ(p->parameterLabel(33), "seconds");
-    EXPECT_EQ(p->parameterLabel(38), "");
     // The host's display is the engine value in its own units.
     EXPECT_EQ(p->parameterDisplay(35), "4.000000");
     p->setParameter(33, 0.5f);
     EXPECT_EQ(p->parameterDisplay(33), "50.001499");
-    EXPECT_EQ(p->parameterDisplay(64), "0.000000");
-    EXPECT_EQ(p->parameterDisplay(83), "24.000000");
+    EXPECT_EQ(p->parameterDisplay(83), "24.000000"); // a beat setting, held apart
     // The placeholder and indices the host should not ask for give empty texts.
-    for (int bad : {-1, 0, 178, 179, 5000}) {
-        EXPECT_EQ(p->parameterName(bad), "") << bad;
-        EXPECT_EQ(p->parameterLabel(bad), "") << bad;
-        EXPECT_EQ(p->parameterDisplay(bad), "") << bad;
-    }
-    // No patch has been applied from the empty library: no name yet.
-    EXPECT_EQ(p->programName(), "");
+    for (int bad : {-1, 0, 178, 179, 5000})
+        EXPECT_EQ(p->parameterName(bad) + p->parameterLabel(bad) + p->parameterDisplay(bad), "")
+            << bad;
+    EXPECT_EQ(p->programName(), ""); // no patch has been applied from the empty library
 }
 
 TEST(PluginBoundary, ParametersRoundTripAndBadValuesAreRefusedOrClamped) {
     SoHost h;
     ASSERT_TRUE(h.plugin);
+    EXPECT_FLOAT_EQ(h.param(5), 0.2f); // a default
     h.set(33, 0.5f);
     EXPECT_FLOAT_EQ(h.param(33), 0.5f);
     h.set(107, 0.057f);
     EXPECT_FLOAT_EQ(h.param(107), 0.057f);
-    EXPECT_FLOAT_EQ(h.param(5), 0.2f); // a default
-    h.set(40, 0.3f);
-    h.set(40, std::nanf("")); // refused: the value stays
-    EXPECT_FLOAT_EQ(h.param(40), 0.3f);
-    h.set(40, INFINITY);
-    EXPECT_EQ(h.param(40), 1.0f);
-    h.set(40, -3.0f);
-    EXPECT_EQ(h.param(40), 0.0f);
-    h.set(40, 7.0f);
-    EXPECT_EQ(h.param(40), 1.0f);
+    // NaN is refused (the value stays); the rest is clamped.
+    for (auto [value, stored] : {std::pair{0.3f, 0.3f}, {std::nanf(""), 0.3f}, {INFINITY, 1.0f},
+                                 {-3.0f, 0.0f}, {7.0f, 1.0f}}) {
+        h.set(40, value);
+        EXPECT_FLOAT_EQ(h.param(40), stored) << value;
+    }
     for (int bad : {-1, 178, 179, 1 << 30}) {
         h.set(bad, 0.5f);
         EXPECT_EQ(h.param(bad), 0.0f) << bad;
@@ -148,8 +132,7 @@ TEST(PluginBoundary, BadBuffersAndBlockSizesAreSafe) {
     h.cord("pl71", "pl54");
     h.cord("pl75", "pl53");
     e->processReplacing(e, nanInputs, outs, 512);
-    EXPECT_TRUE(std::all_of(l.begin(), l.begin() + 512, [](float x) { return std::isfinite(x); }));
-    EXPECT_TRUE(std::all_of(r.begin(), r.begin() + 512, [](float x) { return std::isfinite(x); }));
+    EXPECT_TRUE(allFinite(l.data(), l.data() + 512) && allFinite(r.data(), r.data() + 512));
 }
 
 // The rate in effect, seen through the output stage: a step on the direct input decays
@@ -160,22 +143,20 @@ TEST(PluginBoundary, SampleRatesFromOneToSevenHundredSixtyEightKilohertzAndNoOth
     h.set(81, 0.0f);
     h.cord("pl71", "pl53");
     float step = 1.0f;
-    struct Case {
-        float asked, inEffect;
-    } const cases[] = {{999.0f, 48000.0f},   {1000.0f, 1000.0f},    {768001.0f, 1000.0f},
-                       {768000.0f, 768000.0f}, {0.0f, 768000.0f},   {-44100.0f, 768000.0f},
-                       {NAN, 768000.0f},       {INFINITY, 768000.0f}, {1e9f, 768000.0f}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.asked);
+    for (auto [asked, inEffect] :
+         {std::pair{999.0f, 48000.0f}, {1000.0f, 1000.0f}, {768001.0f, 1000.0f},
+          {768000.0f, 768000.0f}, {0.0f, 768000.0f}, {-44100.0f, 768000.0f}, {NAN, 768000.0f},
+          {INFINITY, 768000.0f}, {1e9f, 768000.0f}}) {
+        SCOPED_TRACE(asked);
         h.plugin->suspend();
-        h.plugin->setSampleRate(c.asked);
+        h.plugin->setSampleRate(asked);
         h.plugin->resume();
         std::fill(h.inRight.begin(), h.inRight.end(), step);
         step = -step;
         h.midi(0, 0x90, 72, 127); // and the circuit plays at the rate
         h.block();
         ASSERT_NE(h.left[0], 0.0f);
-        EXPECT_NEAR(h.left[100] / h.left[0], std::pow(1.0 - 10.0 / c.inEffect, 100), 2e-5);
+        EXPECT_NEAR(h.left[100] / h.left[0], std::pow(1.0 - 10.0 / inEffect, 100), 2e-5);
         EXPECT_TRUE(allFinite(h.left) && allFinite(h.right));
     }
 }
@@ -184,18 +165,14 @@ TEST(PluginBoundary, SampleRatesFromOneToSevenHundredSixtyEightKilohertzAndNoOth
 TEST(PluginBoundary, ARateChangeWhilePlayingKeepsThePitch) {
     SoHost h(48000.0f, 480);
     ASSERT_TRUE(h.plugin);
-    h.setEngine("vcss", 0);
-    h.cord("pl71", "v1si"); // the first oscillator's sine into the left direct input
+    h.sineOnLeft();
     h.midi(0, 0x90, 69, 100);
-    std::vector<float> audio = h.play(0.3);
-    const std::vector<float> before(audio.end() - 9600, audio.end());
+    const std::vector<float> before = testing::tail(h.play(0.3), 0.2);
     h.plugin->setSampleRate(96000.0f);
     std::vector<float> after;
-    for (int b = 0; b < 60; ++b) {
-        h.block();
+    for (int b = 0; b < 60 && h.block(); ++b)
         after.insert(after.end(), h.left.begin(), h.left.end());
-    }
-    after.erase(after.begin(), after.end() - 19200);
+    after = testing::tail(after, 0.2, 96000);
     const double f = testing::crossingFrequency(before, 48000);
     EXPECT_NEAR(testing::crossingFrequency(after, 96000), f, 0.002 * f);
     EXPECT_NEAR(testing::rms(after), testing::rms(before), 0.05 * testing::rms(before));
@@ -206,20 +183,11 @@ TEST(PluginBoundary, ARateChangeWhilePlayingKeepsThePitch) {
 TEST(PluginBoundary, TheIntervalLatchKeepsTheUpperVoltageAtTheLatchedInterval) {
     SoHost h(48000.0f, 480);
     ASSERT_TRUE(h.plugin);
-    h.setEngine("vcss", 0);
+    h.sineOnLeft();
     h.set(69, 1.0f);        // no glide
     h.cord("plg5", "ucv1"); // the first oscillator follows the upper voltage
-    h.cord("pl71", "v1si");
     h.set(76, 0.0f);
-    auto pitchOf = [&](std::initializer_list<int> keys) {
-        for (int k : keys) h.midi(0, 0x90, k, 100);
-        const std::vector<float> audio = h.play(0.2);
-        for (int k : keys) h.midi(0, 0x80, k, 0);
-        h.block();
-        return testing::crossingFrequency(std::vector<float>(audio.end() - 4800, audio.end()), 48000);
-    };
-    const double key55 = pitchOf({55});
-    const double key48 = pitchOf({48});
+    const double key55 = h.keyFrequency(55), key48 = h.keyFrequency(48);
     EXPECT_NEAR(key55 / key48, std::pow(2.0, 7.0 / 12.0), 0.002);
     h.midi(0, 0x90, 60, 100);
     h.midi(0, 0x90, 67, 100);
@@ -229,10 +197,10 @@ TEST(PluginBoundary, TheIntervalLatchKeepsTheUpperVoltageAtTheLatchedInterval) {
     h.midi(0, 0x80, 60, 0);
     h.midi(0, 0x80, 67, 0);
     h.block();
-    EXPECT_NEAR(pitchOf({48}), key55, 0.002 * key55);
+    EXPECT_NEAR(h.keyFrequency(48), key55, 0.002 * key55);
     h.set(76, 0.0f);
     h.block();
-    EXPECT_NEAR(pitchOf({48}), key48, 0.002 * key48);
+    EXPECT_NEAR(h.keyFrequency(48), key48, 0.002 * key48);
 }
 
 } // namespace

@@ -13,72 +13,59 @@ namespace {
 
 using testing::LivePlugin;
 
-TEST(PluginParameters, HostValuesBecomeEngineValuesInEveryVoice) {
+Voice& voice(Moraine_VST& p, int v) { return EngineAccess::voice(p, v); }
+
+TEST(PluginParameters, HostValuesAndCordsReachEveryVoice) {
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     p.setParameter(33, 0.5f);
     EXPECT_NEAR(p.engineValue(33), 50.0015f, 1e-3f);
     EXPECT_NEAR(p.getParameter(33), 0.5f, 1e-6f);
-    live.render();
-    for (int v = 0; v < kMaxVoices; ++v)
-        EXPECT_NEAR(EngineAccess::voice(p, v).mods.adsr.attackTime, 50.0015f, 1e-3f);
-
-    p.setParameter(81, 1.0f);
-    live.render();
-    EXPECT_EQ(p.extraVoiceCount(), 8);
-    p.setParameter(81, 0.0f);
-    live.render();
-    EXPECT_EQ(p.extraVoiceCount(), 0);
-
-    // Levels whose range starts at 0.01 reach level 0 at the slider's bottom.
-    p.setParameter(8, 0.0f);
-    p.setParameter(42, 1.0f);
-    live.render();
-    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 3).link(kLinkVco1Adsr).ramp.target, 0.0f);
-    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 3).link(kLinkVcaRing).ramp.target, -1.0f);
-}
-
-TEST(PluginParameters, AJackParameterPlugsACordInAllNineVoices) {
-    LivePlugin live;
-    Moraine_VST& p = *live.plugin;
     p.setParameter(107, 0.058f); // pl18 from pl58, the first oscillator's selector 2
     EXPECT_FLOAT_EQ(p.getParameter(107), 0.058f);
     live.render();
     for (int v = 0; v < kMaxVoices; ++v) {
-        const Link& l = EngineAccess::voice(p, v).link(kLinkVcfVco1);
-        EXPECT_EQ(l.source, &EngineAccess::voice(p, v).node(kNodeVco1));
-        EXPECT_EQ(l.selector, 2);
+        EXPECT_NEAR(voice(p, v).mods.adsr.attackTime, 50.0015f, 1e-3f);
+        EXPECT_EQ(voice(p, v).link(kLinkVcfVco1).source, &voice(p, v).node(kNodeVco1));
+        EXPECT_EQ(voice(p, v).link(kLinkVcfVco1).selector, 2);
     }
     p.setParameter(107, 0.057f);
     live.render();
-    EXPECT_EQ(EngineAccess::voice(p, 8).link(kLinkVcfVco1).selector, 4);
+    EXPECT_EQ(voice(p, 8).link(kLinkVcfVco1).selector, 4);
     EXPECT_FLOAT_EQ(p.getParameter(107), 0.057f);
-
-    // A cord to the jack itself is no cord.
     p.setParameter(107, 0.058f);
-    p.setParameter(107, 0.018f);
+    p.setParameter(107, 0.018f); // a cord to the jack itself is no cord
     live.render();
-    EXPECT_EQ(EngineAccess::voice(p, 0).link(kLinkVcfVco1).selector, 4);
-}
-
-TEST(PluginParameters, AFloodOfChangesEndsInTheLastValues) {
-    LivePlugin live;
-    Moraine_VST& p = *live.plugin;
-    // Far more changes than the hand-over holds, with no render in between.
+    EXPECT_EQ(voice(p, 0).link(kLinkVcfVco1).selector, 4);
+    for (auto [host, extra] : {std::pair{1.0f, 8}, {0.0f, 0}}) {
+        p.setParameter(81, host);
+        live.render();
+        EXPECT_EQ(p.extraVoiceCount(), extra);
+    }
+    // Levels whose range starts at 0.01 reach level 0 at the slider's bottom.
+    p.setParameter(8, 0.0f);
+    p.setParameter(42, 1.0f);
+    live.render();
+    EXPECT_FLOAT_EQ(voice(p, 3).link(kLinkVco1Adsr).ramp.target, 0.0f);
+    EXPECT_FLOAT_EQ(voice(p, 3).link(kLinkVcaRing).ramp.target, -1.0f);
+    // Far more changes than the hand-over holds, with no render in between: the last win.
     for (int round = 0; round < 200; ++round)
         for (int i = 2; i < 90; ++i) p.setParameter(i, float(round % 7) / 7.0f);
     p.setParameter(33, 0.25f);
     p.setParameter(107, 0.058f);
     live.render();
-    EXPECT_NEAR(EngineAccess::voice(p, 5).mods.adsr.attackTime, 0.003f + 99.997f * 0.25f, 1e-3f);
-    EXPECT_EQ(EngineAccess::voice(p, 5).link(kLinkVcfVco1).selector, 2);
-    EXPECT_NEAR(EngineAccess::voice(p, 0).mods.vcf.resonance, float(199 % 7) / 7.0f, 1e-6f);
+    EXPECT_NEAR(voice(p, 5).mods.adsr.attackTime, 0.003f + 99.997f * 0.25f, 1e-3f);
+    EXPECT_EQ(voice(p, 5).link(kLinkVcfVco1).selector, 2);
+    EXPECT_NEAR(voice(p, 0).mods.vcf.resonance, float(199 % 7) / 7.0f, 1e-6f);
+    // Every voice takes a new rate, not only those playing.
+    p.setSampleRate(96000.0f);
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(voice(p, v).sampleRate, 96000) << v;
 }
 
 // The meters hold the block's sum of squares, read zero in bypass, and fall by 0.9999 a
 // sample once the sound has stopped, to silence.
 TEST(PluginOutput, TheMetersHoldTheBlocksSumOfSquaresAndFallAfterTheSound) {
-    LivePlugin live(48000.0f, 512);
+    LivePlugin live;
     Moraine_VST& p = *live.plugin;
     p.setParameter(81, 0.0f);
     live.cord("pl71", "pl27"); // the keyboard trigger: one sample of 15 V on both sides
@@ -90,18 +77,15 @@ TEST(PluginOutput, TheMetersHoldTheBlocksSumOfSquaresAndFallAfterTheSound) {
     for (float x : live.left) sum += x * x;
     ASSERT_GT(sum, 8.0f);
     PanelSnapshot snap;
-    p.panelHost().snapshot(snap);
-    EXPECT_FLOAT_EQ(snap.meterLeft, sum);
-    EXPECT_FLOAT_EQ(snap.meterRight, sum);
-    for (int b = 0; b < 10; ++b) live.render();
-    p.panelHost().snapshot(snap);
-    EXPECT_NEAR(snap.meterLeft, sum * std::pow(0.9999, 5120), sum * 1e-3);
-    EXPECT_NEAR(snap.meterRight, sum * std::pow(0.9999, 5120), sum * 1e-3);
-    for (int b = 0; b < 300; ++b) live.render(); // 3.3 s
-    p.panelHost().snapshot(snap);
-    EXPECT_LT(snap.meterLeft, sum * 1e-6);
-    EXPECT_LT(snap.meterRight, sum * 1e-6);
-
+    auto meters = [&](int blocks, double expected, double within) {
+        for (int b = 0; b < blocks; ++b) live.render();
+        p.panelHost().snapshot(snap);
+        EXPECT_NEAR(snap.meterLeft, expected, within) << blocks;
+        EXPECT_NEAR(snap.meterRight, expected, within) << blocks;
+    };
+    meters(0, sum, sum * 5e-7);
+    meters(10, sum * std::pow(0.9999, 5120), sum * 1e-3);
+    meters(300, 0.0, sum * 1e-6); // 3.3 s
     live.cord("pl71", "pl54");
     std::fill(live.inLeft.begin(), live.inLeft.end(), 0.5f);
     live.render();
@@ -116,7 +100,7 @@ TEST(PluginOutput, TheMetersHoldTheBlocksSumOfSquaresAndFallAfterTheSound) {
     EXPECT_GT(p.leftMeter(), 0.0f);
 }
 
-TEST(PluginOutput, PanFollowsTheCosineLaw) {
+TEST(PluginOutput, PanFollowsTheCosineLawAndSmallMovesStillMoveIt) {
     LivePlugin live(48000.0f, 64);
     Moraine_VST& p = *live.plugin;
     live.cord("pl32", "pl54"); // audio input into the mixer's filter input
@@ -126,9 +110,15 @@ TEST(PluginOutput, PanFollowsTheCosineLaw) {
     for (int i = 0; i < 1000; ++i) live.render(); // ramps arrive, the blocker settles
     std::fill(live.inLeft.begin(), live.inLeft.end(), 0.0f);
     live.render();
-    const float expected = std::cos(0.25f * std::numbers::pi_v<float>);
-    EXPECT_NEAR(live.left[10] / live.right[10], expected, 1e-4f);
+    EXPECT_NEAR(live.left[10] / live.right[10], std::cos(0.25f * std::numbers::pi_v<float>), 1e-4f);
     EXPECT_LT(live.right[10], 0.0f); // the step down seen through the blocker
+    for (float pos = 0.5f; pos < 0.8f; pos += 0.003f) {
+        p.setParameter(45, pos);
+        live.render();
+    }
+    const PanControl& pan = EngineAccess::shared(p).store->panControl;
+    EXPECT_NEAR(pan.leftGain, std::cos((pan.positionRamp.current - 0.5) * 3.1415927), 1e-6);
+    EXPECT_LT(pan.leftGain, 0.62f);
 }
 
 // A patch that records when it was applied.
@@ -149,7 +139,6 @@ TEST(PatchChange, FadesOutInNineBlocksAndBackInWithoutNegativeGain) {
     RecordingPatch patch;
     std::thread changer([&] { p.beginPatchChange(&patch, true); });
     while (!p.patchPending()) std::this_thread::yield();
-
     std::vector<float> gains;
     while (!patch.applied && gains.size() < 1000) {
         live.render();
@@ -165,31 +154,16 @@ TEST(PatchChange, FadesOutInNineBlocksAndBackInWithoutNegativeGain) {
     EXPECT_EQ(gains[8], 0.0f);
     for (float g : gains) EXPECT_GE(g, 0.0f);
     // While faded out the new patch's ramps run at the fast rate.
-    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 0).rampRate, 44100.0f / 40.0f);
-
+    EXPECT_FLOAT_EQ(voice(p, 0).rampRate, 44100.0f / 40.0f);
     int blocks = 0;
-    while (p.fadeGain() < 1.0f && blocks < 100) {
-        live.render();
-        ++blocks;
-    }
+    for (; p.fadeGain() < 1.0f && blocks < 100; ++blocks) live.render();
     EXPECT_EQ(blocks, 9);
-    EXPECT_FLOAT_EQ(EngineAccess::voice(p, 0).rampRate, 44100.0f / 4000.0f);
-    EXPECT_NEAR(EngineAccess::voice(p, 2).mods.adsr.attackTime, 2.0f, 1e-4f);
+    EXPECT_FLOAT_EQ(voice(p, 0).rampRate, 44100.0f / 4000.0f);
+    EXPECT_NEAR(voice(p, 2).mods.adsr.attackTime, 2.0f, 1e-4f);
 }
 
-TEST(PatchChange, WithoutAnAudioThreadTheChangeStillLands) {
-    LivePlugin live;
-    Moraine_VST& p = *live.plugin;
-    RecordingPatch patch;
-    p.beginPatchChange(&patch, false);
-    EXPECT_TRUE(patch.applied);
-    EXPECT_FALSE(p.patchPending());
-    live.render();
-    EXPECT_NEAR(EngineAccess::voice(p, 0).mods.adsr.attackTime, 2.0f, 1e-4f);
-}
-
-
-TEST(PatchChange, HeldNotesAreReleasedAndPlayedAgain) {
+// Without an audio thread the change lands at once; held notes are released and played again.
+TEST(PatchChange, WithoutAnAudioThreadTheChangeLandsAndHeldNotesPlayOn) {
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     live.midi(0, 0x90, 60, 90);
@@ -197,25 +171,16 @@ TEST(PatchChange, HeldNotesAreReleasedAndPlayedAgain) {
     ASSERT_TRUE(p.noteHeld(60));
     RecordingPatch patch;
     p.beginPatchChange(&patch, false);
+    EXPECT_TRUE(patch.applied);
+    EXPECT_FALSE(p.patchPending());
     live.render();
+    EXPECT_NEAR(voice(p, 0).mods.adsr.attackTime, 2.0f, 1e-4f);
     EXPECT_TRUE(p.noteHeld(60));
     EXPECT_EQ(EngineAccess::keyboard(p).velocity[0][60], 90);
     EXPECT_EQ(EngineAccess::keyboard(p).voiceKey[EngineAccess::keyboard(p).lastVoice], 60);
 }
 
-TEST(Notes, SuspendReleasesEverything) {
-    LivePlugin live;
-    Moraine_VST& p = *live.plugin;
-    p.setParameter(81, 1.0f);
-    for (int k : {40, 50, 60}) live.midi(0, 0x90, k, 100);
-    live.render();
-    EXPECT_TRUE(p.noteHeld(50));
-    p.suspend();
-    for (int k = 0; k < 128; ++k) EXPECT_FALSE(p.noteHeld(k)) << k;
-    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(EngineAccess::voice(p, v).mods.kbdGate.keyHeld, 0) << v;
-}
-
-TEST(Notes, MidiActivityHoldsForTwentyBlocks) {
+TEST(Notes, MidiActivityHoldsForTwentyBlocksAndSuspendReleasesEverything) {
     LivePlugin live(48000.0f, 64);
     Moraine_VST& p = *live.plugin;
     live.midi(0, 0xB0, 7, 100);
@@ -227,122 +192,96 @@ TEST(Notes, MidiActivityHoldsForTwentyBlocks) {
     live.render();
     EXPECT_EQ(p.midiActivity(), 0.0f);
     EXPECT_EQ(p.lastControllerMessage(), 0.0f);
-}
-
-// Every voice takes a new rate, not only those playing.
-TEST(SampleRates, EveryVoiceTakesTheNewRate) {
-    LivePlugin live(44100.0f, 512);
-    live.plugin->setSampleRate(96000.0f);
-    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(EngineAccess::voice(*live.plugin, v).sampleRate, 96000) << v;
+    p.setParameter(81, 1.0f);
+    for (int k : {40, 50, 60}) live.midi(0, 0x90, k, 100);
+    live.render();
+    EXPECT_TRUE(p.noteHeld(50));
+    p.suspend();
+    for (int k = 0; k < 128; ++k) EXPECT_FALSE(p.noteHeld(k)) << k;
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(voice(p, v).mods.kbdGate.keyHeld, 0) << v;
 }
 
 // The host-facing identity is checked through the .so; these are the object's own.
 TEST(Identity, WithoutTheEditorClassOrAHostCallback) {
-    Moraine_VST plain(&testing::FakeHost::callback);
+    Moraine_VST plain(&testing::FakeHost::callback), orphan(nullptr);
     EXPECT_EQ(plain.getAeffect()->uniqueID, VstInt32(fourcc("MRDK")));
     EXPECT_TRUE(plain.getAeffect()->flags & effFlagsIsSynth);
-    Moraine_VST orphan(nullptr); // the identity is left unset
-    EXPECT_EQ(orphan.getAeffect()->uniqueID, 0);
+    EXPECT_EQ(orphan.getAeffect()->uniqueID, 0); // the identity is left unset
     EXPECT_FALSE(orphan.getAeffect()->flags & effFlagsIsSynth);
 }
 
-// Renders an impulse into the mixer (through the audio input) and returns the right
-// output, with or without a cord from the reverb's jack to the right direct input.
-std::vector<float> reverbThroughJack(bool patched) {
-    LivePlugin live(44100.0f, 2048);
-    Moraine_VST& p = *live.plugin;
-    p.setParameter(81, 0.0f);
-    live.cord("pl32", "pl54");
-    p.setParameter(46, 1.0f);
-    if (patched) live.cord("pl75", "pl76");
-    for (int i = 0; i < 4; ++i) live.render(); // levels arrive
-    live.inLeft[0] = 1.0f;
-    live.render();
-    return live.right;
+// An impulse into the mixer (through the audio input), with or without a cord from the
+// reverb's jack to the right direct input: the first sample where the right outputs differ.
+int firstReverbDifference() {
+    std::vector<float> right[2];
+    for (int patched = 0; patched < 2; ++patched) {
+        LivePlugin live(44100.0f, 2048);
+        live.plugin->setParameter(81, 0.0f);
+        live.cord("pl32", "pl54");
+        live.plugin->setParameter(46, 1.0f);
+        if (patched) live.cord("pl75", "pl76");
+        for (int i = 0; i < 4; ++i) live.render(); // levels arrive
+        live.inLeft[0] = 1.0f;
+        live.render();
+        right[patched] = live.right;
+    }
+    return int(std::mismatch(right[0].begin(), right[0].end(), right[1].begin()).first -
+               right[0].begin());
 }
 
-TEST(ReverbJack, APatchedJackCarriesTheReverbOneSampleLater) {
-    const auto plain = reverbThroughJack(false);
-    const auto patched = reverbThroughJack(true);
-    int first = -1;
-    for (int i = 0; i < 2048 && first < 0; ++i)
-        if (plain[std::size_t(i)] != patched[std::size_t(i)]) first = i;
-    // The left wet signal starts at the first comb's length; the voices read it on the
-    // next sample.
-    EXPECT_EQ(first, 1117);
-}
-
-TEST(PanelButtons, EnvelopeAndPortamentoTriggersReachTheFirstVoice) {
+// Controls that reach the voices directly, each with what a voice then shows.
+TEST(PanelControls, ButtonsOctaveGateRoutingAndTheReverbJackReachTheVoices) {
+    // The left wet signal starts at the first comb's length; the voices read it one sample on.
+    EXPECT_EQ(firstReverbDifference(), 1117);
     LivePlugin live;
     Moraine_VST& p = *live.plugin;
     p.envelopeTrigger(true);
     live.render();
-    EXPECT_EQ(EngineAccess::voice(p, 0).mods.adsr.phase, 0);
-    EXPECT_EQ(EngineAccess::voice(p, 0).mods.ar.phase, 0);
-    EXPECT_EQ(EngineAccess::voice(p, 1).mods.adsr.phase, 2);
+    EXPECT_EQ(voice(p, 0).mods.adsr.phase, 0);
+    EXPECT_EQ(voice(p, 0).mods.ar.phase, 0);
+    EXPECT_EQ(voice(p, 1).mods.adsr.phase, 2);
     p.envelopeTrigger(false);
     live.render();
-    EXPECT_NE(EngineAccess::voice(p, 0).mods.adsr.phase, 0);
-
+    EXPECT_NE(voice(p, 0).mods.adsr.phase, 0);
     p.setParameter(69, 1.0f); // glide off
     live.render();
     p.portamentoTrigger(true);
     live.render();
-    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(EngineAccess::voice(p, v).mods.kbdUpper.portamentoOn, 1);
+    for (int v = 0; v < kMaxVoices; ++v) EXPECT_EQ(voice(p, v).mods.kbdUpper.portamentoOn, 1);
     p.portamentoTrigger(false);
     live.render();
-    EXPECT_EQ(EngineAccess::voice(p, 8).mods.kbdLower.portamentoOn, 0);
-}
-
-TEST(KeyboardParameters, OctaveShiftsOnlyAtTheEndsOfItsRange) {
-    LivePlugin live;
-    Moraine_VST& p = *live.plugin;
+    EXPECT_EQ(voice(p, 8).mods.kbdLower.portamentoOn, 0);
+    // Octave, -2 .. 2: 0.75 is +1 and 0.975 +1.9, shifting only at the range's ends.
     for (auto [host, offset] :
          {std::pair{0.75f, 0.0f}, {0.975f, 2.0f}, {0.0f, -2.0f}, {0.5f, 0.0f}}) {
-        p.setParameter(64, host); // -2 .. 2: 0.75 is +1, 0.975 is +1.9
+        p.setParameter(64, host);
         live.render();
-        EXPECT_EQ(EngineAccess::voice(p, 4).mods.kbdLower.octaveOffset, offset) << host;
-        EXPECT_EQ(EngineAccess::voice(p, 4).mods.kbdUpper.octaveOffset, offset) << host;
+        EXPECT_EQ(voice(p, 4).mods.kbdLower.octaveOffset, offset) << host;
+        EXPECT_EQ(voice(p, 4).mods.kbdUpper.octaveOffset, offset) << host;
     }
-}
-
-// The link from the keyboard LFO's square into the envelope gate, by gate source (38),
-// repeat mode (63: host 1.0 is mode 0, 0.5 mode 1, 0.0 mode 2) and a held key.
-TEST(EnvelopeGateRouting, TheLfoRepeatsOnlyWhileTheKeyboardGates) {
+    // The keyboard LFO's square into the envelope gate, by gate source (38), repeat mode
+    // (63: host 1.0 is mode 0, 0.5 mode 1, 0.0 mode 2) and a held key: it repeats only while
+    // the keyboard gates.
     struct Case {
         float gateSource, repeat;
         bool keyHeld, lfoOn;
-    } const cases[] = {
-        {1.0f, 0.0f, false, true}, {1.0f, 0.5f, true, false}, {1.0f, 1.0f, false, false},
-        {1.0f, 1.0f, true, true},  {0.0f, 0.0f, true, false}, {0.0f, 1.0f, true, false},
     };
-    for (const Case& c : cases) {
-        LivePlugin live;
-        Moraine_VST& p = *live.plugin;
-        p.setParameter(81, 0.0f);
-        p.setParameter(38, c.gateSource);
-        if (c.keyHeld) live.midi(0, 0x90, 60, 100);
-        live.render();
-        p.setParameter(63, c.repeat);
-        live.render();
-        const Voice& v = EngineAccess::voice(p, 0);
+    for (const Case c : {Case{1, 0, false, true}, Case{1, 0.5f, true, false},
+                         Case{1, 1, false, false}, Case{1, 1, true, true}, Case{0, 0, true, false},
+                         Case{0, 1, true, false}}) {
         SCOPED_TRACE(::testing::Message() << c.gateSource << " " << c.repeat << " " << c.keyHeld);
+        LivePlugin gate;
+        gate.plugin->setParameter(81, 0.0f);
+        gate.plugin->setParameter(38, c.gateSource);
+        if (c.keyHeld) gate.midi(0, 0x90, 60, 100);
+        gate.render();
+        gate.plugin->setParameter(63, c.repeat);
+        gate.render();
+        const Voice& v = voice(*gate.plugin, 0);
         EXPECT_EQ(v.links[kLinkEnvGateLfo].ramp.current, c.lfoOn ? 1.0f : 0.0f);
         EXPECT_EQ(v.links[kLinkEnvGateKbd].ramp.current, c.gateSource > 0.5f ? 1.0f : 0.0f);
         EXPECT_EQ(v.links[kLinkEnvGateClock].ramp.current, c.gateSource > 0.5f ? 0.0f : 1.0f);
     }
-}
-
-TEST(PanSteps, SmallMovesStillMoveTheGains) {
-    LivePlugin live(48000.0f, 64);
-    Moraine_VST& p = *live.plugin;
-    for (float pos = 0.5f; pos < 0.8f; pos += 0.003f) {
-        p.setParameter(45, pos);
-        live.render();
-    }
-    const PanControl& pan = EngineAccess::shared(p).store->panControl;
-    EXPECT_NEAR(pan.leftGain, std::cos((pan.positionRamp.current - 0.5) * 3.1415927), 1e-6);
-    EXPECT_LT(pan.leftGain, 0.62f);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "patch/ParameterTable.h"
 #include "platform/Resources.h"
 #include "plugin/MorainePlugin.h"
+#include "support/Spectrum.h"
 #include "tools/host/VstHost.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +20,10 @@ namespace moraine::testing {
 
 struct FakeHost {
     static VstIntPtr callback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-        switch (opcode) {
-        case audioMasterVersion:
-            return 2400;
-        case audioMasterGetTime:
-            return ppqValid ? reinterpret_cast<VstIntPtr>(&time) : 0;
-        case audioMasterAutomate:
-            ++(rendering ? automatedInRender : automated);
-            return 0;
-        default:
-            return 0;
-        }
+        if (opcode == audioMasterVersion) return 2400;
+        if (opcode == audioMasterGetTime) return ppqValid ? reinterpret_cast<VstIntPtr>(&time) : 0;
+        if (opcode == audioMasterAutomate) ++(rendering ? automatedInRender : automated);
+        return 0;
     }
     static inline VstTimeInfo time{};
     static inline bool ppqValid = false;
@@ -42,8 +36,25 @@ struct FakeHost {
 inline int jackParam(const char (&code)[5]) {
     return kFirstJackParam - 1 + jackNumber(fourcc(code));
 }
-inline float jackValue(const char (&code)[5]) {
-    return float(jackNumber(fourcc(code))) / 1000.0f;
+inline float jackValue(const char (&code)[5]) { return float(jackNumber(fourcc(code))) / 1000.0f; }
+
+inline VstMidiEvent midiEvent(int frame, int status, int d1, int d2) {
+    VstMidiEvent e{};
+    e.type = kVstMidiType;
+    e.byteSize = sizeof e;
+    e.deltaFrames = frame;
+    e.midiData[0] = char(status), e.midiData[1] = char(d1), e.midiData[2] = char(d2);
+    return e;
+}
+template <int N> struct EventList {
+    VstInt32 numEvents = N;
+    VstIntPtr reserved = 0;
+    VstEvent* events[N];
+};
+
+// The last `seconds` of `audio` at `rate`.
+inline std::vector<float> tail(const std::vector<float>& audio, double seconds, int rate = 48000) {
+    return {audio.end() - long(seconds * rate + 0.5), audio.end()};
 }
 
 class LivePlugin {
@@ -52,40 +63,26 @@ public:
         : plugin(std::make_unique<Moraine_VSTEdit>(&FakeHost::callback)), block_(block) {
         plugin->setSampleRate(rate);
         plugin->setBlockSize(block);
-        resize(block);
-    }
-    void resize(int frames) {
-        for (auto* v : {&left, &right, &inLeft, &inRight}) v->assign(size_t(frames), 0.0f);
+        for (auto* v : {&left, &right, &inLeft, &inRight}) v->assign(size_t(block), 0.0f);
     }
     // Renders one block of `frames` (default: the block size) with the current inputs.
     void render(int frames = 0) {
-        if (frames <= 0) frames = block_;
-        if (int(left.size()) < frames) resize(frames);
         float* in[2] = {inLeft.data(), inRight.data()};
         float* out[2] = {left.data(), right.data()};
         FakeHost::rendering = true;
-        plugin->processReplacing(in, out, frames);
+        plugin->processReplacing(in, out, frames > 0 ? frames : block_);
         FakeHost::rendering = false;
     }
     void midi(int frame, int status, int d1, int d2) {
-        VstMidiEvent e{};
-        e.type = kVstMidiType;
-        e.byteSize = sizeof e;
-        e.deltaFrames = frame;
-        e.midiData[0] = char(status);
-        e.midiData[1] = char(d1);
-        e.midiData[2] = char(d2);
-        struct {
-            VstInt32 numEvents;
-            VstIntPtr reserved;
-            VstEvent* events[1];
-        } list{1, 0, {reinterpret_cast<VstEvent*>(&e)}};
+        VstMidiEvent e = midiEvent(frame, status, d1, d2);
+        EventList<1> list{1, 0, {reinterpret_cast<VstEvent*>(&e)}};
         plugin->processEvents(reinterpret_cast<VstEvents*>(&list));
     }
     // A cord between two jacks, set the way the host sets it.
     void cord(const char (&from)[5], const char (&to)[5]) {
         plugin->setParameter(jackParam(from), jackValue(to));
     }
+    void chunk(std::string text) { plugin->setChunk(text.data(), int(text.size()), false); }
     std::unique_ptr<Moraine_VSTEdit> plugin;
     std::vector<float> left, right, inLeft, inRight;
 
@@ -134,6 +131,20 @@ struct SoHost {
     void midi(int frame, int status, int d1, int d2) {
         plugin->queueMidi(frame, uint8_t(status), uint8_t(d1), uint8_t(d2));
     }
+    // One voice, the first oscillator's sine alone on the left direct input.
+    void sineOnLeft() {
+        setEngine("vcss", 0);
+        cord("pl71", "v1si");
+    }
+    // The frequency of the last `seconds` of `seconds_played` with `key` held from the start.
+    double keyFrequency(int key, double played = 0.2, double measured = 0.1) {
+        midi(0, 0x90, key, 100);
+        const std::vector<float> audio = play(played);
+        midi(0, 0x80, key, 0);
+        block();
+        return crossingFrequency(tail(audio, measured, int(plugin->config().sampleRate)),
+                                 plugin->config().sampleRate);
+    }
 
     int frames;
     std::unique_ptr<PluginInstance> plugin;
@@ -156,7 +167,8 @@ inline std::string factoryPatch(const std::string& name) {
     const size_t a = dump.find(start);
     if (a == std::string_view::npos) return {};
     const size_t body = a + start.size(), b = dump.find(end, body);
-    return b == std::string_view::npos ? std::string() : std::string(dump.substr(body, b + 1 - body));
+    return b == std::string_view::npos ? std::string()
+                                       : std::string(dump.substr(body, b + 1 - body));
 }
 
 } // namespace moraine::testing
