@@ -272,6 +272,10 @@ TEST(PatchLibraryInPlugin, APanelLoadLandsOnALaterIdleAndBankSelectOnlyPicksAGro
     EXPECT_EQ(p.library().currentGroup, 1);
     EXPECT_FLOAT_EQ(p.engineValue(23), 0.625f);
     EXPECT_EQ(p.currentTexts().name, "Far");
+    // The control side takes each change once: a group picked afterwards stays picked.
+    p.library().selectGroup(0);
+    panel.serviceControlSide();
+    EXPECT_EQ(p.library().currentGroup, 0);
 }
 
 TEST(PatchLibraryInPlugin, ResetBringsBackTheCircuitsStartUpSettings) {
