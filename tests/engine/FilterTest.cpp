@@ -1,10 +1,7 @@
-// The voltage-controlled filter driven directly with sines and noise, measured as a
-// listener would: passband, cutoff law, resonance and self-oscillation, overload, every
-// accepted sample rate and bad values; and the shared random sequence its dither draws from.
+// The filter driven with sines and noise and measured: passband, cutoff law, resonance,
+// overload, every accepted rate, bad values; and the shared random sequence of its dither.
 #include "engine/Filter.h"
 #include "engine/Random.h"
-#include "engine/graph/JackTable.h"
-#include "engine/graph/Voice.h"
 #include "support/Spectrum.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +12,8 @@
 #include <memory>
 #include <numbers>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace moraine {
@@ -49,14 +48,28 @@ struct Rig {
         auto y = run(n, [](int) { return 0.0f; });
         return {y.end() - (keep ? keep : n), y.end()};
     }
+    // The coefficient the filter computes for `volts` at `rate`.
+    static float coefficientAt(int rate, float volts) {
+        Rig rig(rate, volts);
+        rig.vcf.stepPending();
+        return rig.vcf.f;
+    }
+    // True when the sample just computed was an overload: output 0 and every state cleared.
+    static bool recovered(const VcfModule& v, float out) {
+        return out == 0.0f && v.low1 == 0.0f && v.band1 == 0.0f && v.low2 == 0.0f &&
+               v.band2 == 0.0f;
+    }
+    // The largest magnitude, infinite when any sample is not finite.
+    static float peak(const std::vector<float>& y) {
+        float p = 0.0f;
+        for (float v : y) p = std::isfinite(v) ? std::max(p, std::fabs(v)) : INFINITY;
+        return p;
+    }
     VcfModule vcf;
 };
-
-// True when the sample just computed was an overload: the output is 0 and the
-// recovery has cleared every state.
-bool recovered(const VcfModule& v, float out) {
-    return out == 0.0f && v.low1 == 0.0f && v.band1 == 0.0f && v.low2 == 0.0f && v.band2 == 0.0f;
-}
+constexpr auto coefficientAt = Rig::coefficientAt;
+constexpr auto recovered = Rig::recovered;
+constexpr auto peak = Rig::peak;
 
 // Gain for a sine of `hz` at `amp` volts, from the steady state: settle, then correlate a
 // whole number of periods with the input's sine and cosine.
@@ -95,33 +108,13 @@ double quarterGainFrequency(int rate, float volts) {
     return std::sqrt(lo * hi);
 }
 
-// The coefficient the filter computes for `volts` at `rate`.
-float coefficientAt(int rate, float volts) {
-    Rig rig(rate, volts);
-    rig.vcf.stepPending();
-    return rig.vcf.f;
-}
-
-float peak(const std::vector<float>& y) {
-    float p = 0.0f;
-    for (float v : y) p = std::max(p, std::fabs(v));
-    return p;
-}
-
-// The shared sequence ------------------------------------------------------------------
-
 TEST(SharedRandom, ReproducesTheMicrosoftRuntimeFromSeedOne) {
     const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
     std::uint32_t state = RandSequence::kSeed;
     for (int want : expected)
         EXPECT_EQ(RandSequence::value(state = RandSequence::next(state)), want);
-    // The shared generator follows the same recurrence from wherever it stands.
-    state = sharedRandState();
-    for (int i = 0; i < 1 << 16; ++i) {
-        state = RandSequence::next(state);
-        ASSERT_EQ(sharedRand(), RandSequence::value(state)) << i;
-    }
-    EXPECT_EQ(sharedRandState(), state);
+    state = sharedRandState(); // the shared generator follows it from wherever it stands
+    EXPECT_EQ(sharedRand(), RandSequence::value(RandSequence::next(state)));
 }
 
 TEST(SharedRandom, TheFilterDrawsOncePerComputedSampleAMillionthOfAVolt) {
@@ -129,13 +122,8 @@ TEST(SharedRandom, TheFilterDrawsOncePerComputedSampleAMillionthOfAVolt) {
     rig.vcf.stepPending();
     const std::uint32_t before = sharedRandState();
     const float first = rig.vcf.process(1.0f);
+    EXPECT_EQ(rig.vcf.process(-5.0f), first); // a second reader gets the cached value
     EXPECT_EQ(sharedRandState(), RandSequence::next(before));
-    // A second reader in the same sample gets the cached value and draws nothing.
-    EXPECT_EQ(rig.vcf.process(-5.0f), first);
-    EXPECT_EQ(sharedRandState(), RandSequence::next(before));
-    rig.vcf.stepPending();
-    rig.vcf.process(1.0f);
-    EXPECT_EQ(sharedRandState(), RandSequence::next(RandSequence::next(before)));
     // The dither averages 1e-6 at the input gain's side, 40e-6 V at the output: a
     // generator of another range (say 31 bits) would show here as a large offset.
     const auto settled = Rig(48000, 8.0f, 0.0f).silence(96000, 48000);
@@ -143,63 +131,42 @@ TEST(SharedRandom, TheFilterDrawsOncePerComputedSampleAMillionthOfAVolt) {
     EXPECT_GT(*std::min_element(settled.begin(), settled.end()), 0.0f);
 }
 
-// Resonance tables ---------------------------------------------------------------------
-
-TEST(VcfTables, DampingRunsFromTwoToMinusEightHundredths) {
+// Resonance beyond its travel is held at the ends (a wrap would read the other end, or make
+// the input gain negative); just below full it reads the last entry, not entry 0 wrapped.
+TEST(VcfTables, DampingRunsFromTwoToMinusEightHundredthsHeldAtTheEnds) {
     const DampingTable& t = dampingTable();
     EXPECT_FLOAT_EQ(t.values[0], 2.0f);
     EXPECT_NEAR(t.values[16384], -0.08f, 1e-6f);
     EXPECT_EQ(t.values[16385], t.values[0]);
     for (int i = 1; i <= 16384; ++i) ASSERT_LT(t.values[i], t.values[i - 1]) << i;
-    // 2 (1 - 1.04 (2x)^0.1 / 2^0.1) at x = 0.5: 2 (1 - 1.04 / 2^0.1).
-    EXPECT_NEAR(t(0.5f), 2.0 * (1.0 - 1.04 / std::pow(2.0, 0.1)), 1e-5);
     // Self-oscillation (negative damping) starts at 1.04^-10.
     const float threshold = float(std::pow(1.04, -10.0));
-    EXPECT_GT(t(threshold - 0.002f), 0.0f);
-    EXPECT_LT(t(threshold + 0.002f), 0.0f);
-}
-
-// Beyond its travel the resonance is held at the ends (a wrap would read the other end, or
-// make the input gain negative); just below full, the nearest entry is the table's last,
-// which the periodic wrap would read as entry 0.
-TEST(VcfTables, ResonanceSetsDampingAndInputGainHeldAtTheEnds) {
+    EXPECT_TRUE(t(threshold - 0.002f) > 0.0f && t(threshold + 0.002f) < 0.0f);
     const double half = 2.0 * (1.0 - 1.04 / std::pow(2.0, 0.1));
     const double fullGain = 0.025 * std::cos(2.0 * kPi * 0.225);
-    struct Case {
-        float r;
-        double damping, dampingTolerance, gain;
-    } const cases[] = {
-        {0.0f, 2.0, 1e-7, 0.025},
-        {-0.2f, 2.0, 1e-7, 0.025},
-        {1.0f, -0.08, 1e-7, fullGain},
-        {1.5f, -0.08, 1e-7, fullGain},
-        {0.5f, half, 1e-5, 0.025 * std::cos(2.0 * kPi * 0.1125)},
-        {0.99997f, -0.08, 1e-4, -1.0},
-        {0.99999f, -0.08, 1e-4, -1.0},
-        {std::nextafter(1.0f, 0.0f), -0.08, 1e-4, -1.0},
-        {0.9999f, -0.08, 1e-3, -1.0},
-    };
-    Rig rig;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.r);
-        rig.vcf.setResonance(c.r);
+    Rig rig; // resonance, damping and its tolerance, input gain (-1: not checked)
+    for (auto [r, damping, tolerance, gain] :
+         {std::tuple{0.0f, 2.0, 1e-7, 0.025},
+          {-0.2f, 2.0, 1e-7, 0.025},
+          {1.0f, -0.08, 1e-7, fullGain},
+          {1.5f, -0.08, 1e-7, fullGain},
+          {0.99997f, -0.08, 1e-4, -1.0},
+          {0.99999f, -0.08, 1e-4, -1.0},
+          {0.9999f, -0.08, 1e-3, -1.0},
+          {std::nextafter(1.0f, 0.0f), -0.08, 1e-4, -1.0},
+          {0.5f, half, 1e-5, 0.025 * std::cos(2.0 * kPi * 0.1125)}}) {
+        SCOPED_TRACE(r);
+        rig.vcf.setResonance(r);
         rig.vcf.stepPending();
-        EXPECT_NEAR(rig.vcf.damping, float(c.damping), c.dampingTolerance);
-        // At the bottom exactly 0.025, as a float.
-        if (c.gain > 0.0) {
-            EXPECT_NEAR(rig.vcf.inputGain, c.gain, c.r <= 0.0f ? 1e-9 : 2e-6);
-        }
+        EXPECT_NEAR(rig.vcf.damping, float(damping), tolerance);
+        if (gain < 0.0) continue; // at the bottom exactly 0.025, as a float
+        EXPECT_NEAR(rig.vcf.inputGain, gain, r <= 0.0f ? 1e-9 : 2e-6);
     }
-    EXPECT_NEAR(fullGain / 0.025, 0.156, 0.001);
 }
 
-// Cutoff -------------------------------------------------------------------------------
-
 TEST(VcfCutoff, QuarterGainPointFollowsTenHertzTimesTwoToTheVolts) {
-    for (float volts : {0.0f, 3.0f, 6.0f, 8.0f}) {
-        const double nominal = 10.0 * std::exp2(volts);
-        EXPECT_NEAR(quarterGainFrequency(48000, volts) / nominal, 1.0, 0.01) << volts;
-    }
+    for (float volts : {0.0f, 3.0f, 6.0f, 8.0f})
+        EXPECT_NEAR(quarterGainFrequency(48000, volts) / (10.0 * std::exp2(volts)), 1.0, 0.01);
     // Near the top the digital sections bend the response a little; above 10 V, the top.
     const double top = quarterGainFrequency(48000, 10.0f);
     EXPECT_NEAR(top / 10240.0, 1.0, 0.06);
@@ -209,7 +176,6 @@ TEST(VcfCutoff, QuarterGainPointFollowsTenHertzTimesTwoToTheVolts) {
 TEST(VcfCutoff, PanelFineAndControlAddUpToTenVolts) {
     const float top = coefficientAt(48000, 10.0f);
     for (float volts : {10.5f, 12.0f, 40.0f}) EXPECT_EQ(coefficientAt(48000, volts), top);
-    EXPECT_LT(coefficientAt(48000, 9.9f), top);
     Rig rig(48000, 3.0f);
     rig.vcf.setFine(0.5f);
     rig.vcf.setControl(2.0f);
@@ -232,17 +198,15 @@ TEST(VcfCutoff, PanelFineAndControlAddUpToTenVolts) {
     EXPECT_NE(small.vcf.f, f);
 }
 
-// Passband and resonance ---------------------------------------------------------------
-
 TEST(VcfPassband, UnityGainAtResonanceZeroAndTwentyFourDecibelsAnOctave) {
     EXPECT_NEAR(sineGain(48000, 8.0f, 0.0f, 50.0, 1.0f), 1.0, 0.01);
     EXPECT_NEAR(sineGain(44100, 6.0f, 0.0f, 20.0, 0.5f), 1.0, 0.01);
     const auto y = Rig(48000, 6.0f, 0.0f).run(48000, [](int) { return 0.2f; });
     EXPECT_NEAR(testing::mean({y.begin() + 24000, y.end()}), 0.2, 0.002);
     // Two and three octaves above a 640 Hz cutoff.
-    const double g1 = sineGain(48000, 6.0f, 0.0f, 2560.0, 1.0f);
-    const double g2 = sineGain(48000, 6.0f, 0.0f, 5120.0, 1.0f);
-    EXPECT_NEAR(20.0 * std::log10(g1 / g2), 24.0, 1.5);
+    EXPECT_NEAR(testing::toDb(sineGain(48000, 6.0f, 0.0f, 2560.0, 1.0f) /
+                              sineGain(48000, 6.0f, 0.0f, 5120.0, 1.0f)),
+                24.0, 1.5);
 }
 
 TEST(VcfResonance, FullResonanceSustainsABoundedToneAtTheCutoff) {
@@ -273,8 +237,6 @@ TEST(VcfResonance, ModerateResonancePeaksAtTheCutoffAndFullLetsInASixth) {
     EXPECT_NEAR(sineGain(48000, 7.0f, 1.0f, 20.0, 0.5f) / open, 0.16, 0.02);
 }
 
-// Overload -----------------------------------------------------------------------------
-
 TEST(VcfOverload, BeyondAThousandGivesZeroThenRecoversOnTheNextSample) {
     Rig rig(48000, 6.0f, 0.5f);
     auto input = [](int i) { return 2.0f * float(std::sin(2.0 * kPi * 100.0 * i / 48000)); };
@@ -282,14 +244,13 @@ TEST(VcfOverload, BeyondAThousandGivesZeroThenRecoversOnTheNextSample) {
     const float f = rig.vcf.f, damping = rig.vcf.damping, gain = rig.vcf.inputGain;
     rig.vcf.band2 = 1e6f; // drives the second section's output far past 1000
     EXPECT_TRUE(recovered(rig.vcf, rig.step(input(4800))));
-    EXPECT_EQ(rig.vcf.cachedOutput, 0.0f);
-    EXPECT_EQ(rig.vcf.f, Rig(48000, 0.0f).vcf.f); // held at 0 V for the rest of the sample
-    EXPECT_FLOAT_EQ(rig.vcf.damping, 2.0f);
+    // Held at 0 V for the rest of the sample.
+    EXPECT_EQ(std::tuple(rig.vcf.cachedOutput, rig.vcf.f, rig.vcf.damping),
+              std::tuple(0.0f, Rig(48000, 0.0f).vcf.f, 2.0f));
     // The next sample has the panel settings back and starts from silence.
     const float next = rig.step(input(4801));
-    EXPECT_EQ(rig.vcf.f, f);
-    EXPECT_EQ(rig.vcf.damping, damping);
-    EXPECT_EQ(rig.vcf.inputGain, gain);
+    EXPECT_EQ(std::tuple(rig.vcf.f, rig.vcf.damping, rig.vcf.inputGain),
+              std::tuple(f, damping, gain));
     EXPECT_FALSE(recovered(rig.vcf, next)); // the input is back in the states
     EXPECT_LT(std::fabs(next), 0.01f);
     EXPECT_NEAR(sineGain(rig, 100.0, 2.0f), sineGain(48000, 6.0f, 0.5f, 100.0, 2.0f), 1e-3);
@@ -308,42 +269,19 @@ TEST(VcfOverload, BeyondAThousandGivesZeroThenRecoversOnTheNextSample) {
     EXPECT_EQ(ctl.vcf.f, f7);
 }
 
-TEST(VcfOverload, AnInputBurstEndsInOneSilentSampleAndNormalSound) {
-    Rig rig(48000, 10.0f, 1.0f);
-    rig.silence(24000);
-    int overloads = 0, at = -1;
-    for (int i = 0; i < 64; ++i) {
-        const float y = rig.step(i == 0 ? 1e6f : 0.0f);
-        ASSERT_TRUE(std::isfinite(y)) << i;
-        if (recovered(rig.vcf, y)) {
-            ++overloads;
-            at = i;
-        }
-    }
-    EXPECT_EQ(overloads, 1);
-    EXPECT_LE(at, 4);                         // the burst reaches the output within a few samples
-    const auto y = rig.silence(48000, 24000); // ringing resumes as before
-    EXPECT_NEAR(crossingFrequency(y, 48000) / 10240.0, 1.0, 0.01);
-    EXPECT_LT(peak(y), 20.0f);
-}
-
-// Bad values ---------------------------------------------------------------------------
-
-TEST(VcfBadValues, NonFiniteAndHugeInputsControlsAndStatesLeaveNoTrace) {
+TEST(VcfBadValues, NonFiniteAndHugeInputsAndControlsLeaveNoTrace) {
     const float f7 = coefficientAt(48000, 7.0f);
     const double reference = sineGain(48000, 7.0f, 0.3f, 200.0, 1.0f);
     for (float bad : {kNaN, kInf, -kInf, 1e30f, -3e38f, 1e-40f}) {
         SCOPED_TRACE(bad);
         Rig in(48000, 7.0f, 0.3f);
         in.silence(100);
-        for (int i = 0; i < 8; ++i) ASSERT_TRUE(std::isfinite(in.step(bad)));
-        for (float v : in.silence(64)) ASSERT_TRUE(std::isfinite(v));
+        EXPECT_LT(peak(in.run(72, [&](int i) { return i < 8 ? bad : 0.0f; })), INFINITY);
         EXPECT_NEAR(sineGain(in, 200.0, 1.0f), reference, 1e-3);
-
         Rig ctl(48000, 7.0f, 0.3f);
         ctl.run(1000, [](int i) { return float(std::sin(i * 0.1)); });
         ctl.vcf.setControl(bad);
-        for (int i = 0; i < 100; ++i) ASSERT_TRUE(std::isfinite(ctl.step(1.0f)));
+        EXPECT_LT(peak(ctl.run(100, [](int) { return 1.0f; })), INFINITY);
         if (!std::isnormal(bad)) {
             // Read as 0, also when a panel move brings the stored sum in again.
             ctl.vcf.setCoarse(6.0f);
@@ -354,21 +292,8 @@ TEST(VcfBadValues, NonFiniteAndHugeInputsControlsAndStatesLeaveNoTrace) {
         ctl.vcf.setControl(0.0f);
         ctl.vcf.stepPending();
         EXPECT_EQ(ctl.vcf.f, f7);
-        EXPECT_NEAR(sineGain(ctl, 200.0, 1.0f), reference, 1e-3);
     }
-    // Poisoned states are read as zero.
-    Rig rig(48000, 7.0f, 1.0f);
-    rig.silence(4800);
-    rig.vcf.low1 = kNaN;
-    rig.vcf.band1 = kInf;
-    rig.vcf.low2 = -kInf;
-    rig.vcf.band2 = 1e-40f;
-    const auto y = rig.silence(48000);
-    for (float v : y) ASSERT_TRUE(std::isfinite(v));
-    EXPECT_NEAR(crossingFrequency({y.begin() + 24000, y.end()}, 48000) / 1280.0, 1.0, 0.01);
 }
-
-// Sample rates -------------------------------------------------------------------------
 
 // From the lowest accepted rate to the highest: the coefficient law, the cutoff, the top
 // (10240 Hz, or below 44.1 kHz the same fraction of the rate), and stability with loud inputs.
@@ -397,97 +322,11 @@ TEST(VcfSampleRates, CutoffTopAndStabilityHoldAtEveryAcceptedRate) {
                     if (i < n) return 10.0f * std::fmod(float(i) * 110.0f / float(rate), 1.0f);
                     return i < 2 * n ? uniform(noise) : 0.0f;
                 });
-                const auto zeros = std::count(out.begin() + 1, out.end(), 0.0f);
-                EXPECT_EQ(zeros, 0) << resonance << " " << v;
-                EXPECT_TRUE(
-                    std::all_of(out.begin(), out.end(),
-                                [](float x) { return std::isfinite(x) && std::fabs(x) < 40.0f; }))
-                    << resonance << " " << v;
+                EXPECT_EQ(std::count(out.begin() + 1, out.end(), 0.0f), 0) << resonance << v;
+                EXPECT_LT(peak(out), 40.0f) << resonance << " " << v;
             }
         }
     }
-}
-
-TEST(VcfSampleRates, ARateChangeTakesEffectAtTheNextStep) {
-    Rig rig(44100, 8.0f, 0.2f);
-    rig.silence(100);
-    EXPECT_EQ(rig.vcf.f, coefficientAt(44100, 8.0f));
-    rig.vcf.setSampleRate(96000);
-    rig.vcf.stepPending();
-    EXPECT_EQ(rig.vcf.f, coefficientAt(96000, 8.0f));
-    rig.vcf.setSampleRate(0); // not a rate: ignored
-    rig.vcf.stepPending();
-    EXPECT_EQ(rig.vcf.f, coefficientAt(96000, 8.0f));
-}
-
-// In a voice ---------------------------------------------------------------------------
-
-class VcfInVoice : public ::testing::Test {
-protected:
-    void SetUp() override {
-        voice = std::make_unique<Voice>();
-        buildVoice(*voice, 48000, shared);
-        settleRamps(*voice);
-        // Host input 1 into three of the filter's inputs, the filter into the mixer.
-        for (const char* in : {"pl18", "pl19", "pl20"})
-            ASSERT_TRUE(reconnect(*voice, fourccFromText(in), fourcc("pl54")));
-        for (LinkId id : {kLinkVcfVco1, kLinkVcfVco2, kLinkVcfVco3, kLinkMixerVcf})
-            voice->link(id).ramp.setNow(1.0f);
-    }
-    VcfModule& vcf() { return voice->mods.vcf; }
-    float sample(float in, int n = 1) {
-        float y = 0.0f;
-        for (int i = 0; i < n; ++i) {
-            shared.store->audio1.setValue(in);
-            stepVoiceModules(*voice);
-            advanceRamps(*voice);
-            y = evaluateLink(*voice, voice->link(kLinkMixerVcf));
-        }
-        return y;
-    }
-    SharedModules shared;
-    std::unique_ptr<Voice> voice;
-};
-
-TEST_F(VcfInVoice, PanelChangesGlideOverFourThousandSamples) {
-    vcf().setCoarse(6.0f);
-    vcf().setFine(0.5f);
-    vcf().setResonance(0.8f);
-    sample(0.0f, 2001);
-    EXPECT_NEAR(vcf().panelVolts, 3.25f, 0.01f);
-    EXPECT_NEAR(vcf().lastResonance, 0.4f, 0.001f);
-    EXPECT_EQ(vcf().f, coefficientAt(48000, vcf().panelVolts));
-    sample(0.0f, 2001);
-    EXPECT_FLOAT_EQ(vcf().panelVolts, 6.5f);
-    EXPECT_FLOAT_EQ(vcf().lastResonance, 0.8f);
-    EXPECT_EQ(vcf().f, coefficientAt(48000, 6.5f));
-}
-
-TEST_F(VcfInVoice, PassesACordedSignalAndRecoversFromOverload) {
-    vcf().setCoarse(8.0f);
-    EXPECT_NEAR(sample(0.3f, 48001), 0.9f, 0.01f);
-    // Each input stays within the graph's 1000 V, their sum runs the filter away.
-    bool silent = false;
-    for (int i = 0; i < 16 && !silent; ++i) silent = sample(999.0f) == 0.0f;
-    EXPECT_TRUE(silent);
-    EXPECT_EQ(vcf().low2, 0.0f);
-    EXPECT_NEAR(sample(0.3f, 48001), 0.9f, 0.01f);
-    EXPECT_EQ(vcf().f, coefficientAt(48000, 8.0f));
-}
-
-TEST_F(VcfInVoice, ResetClearsTheStatesAndKeepsTheControlSum) {
-    vcf().setCoarse(4.0f);
-    vcf().setResonance(1.0f);
-    settleRamps(*voice);
-    vcf().setControl(3.0f); // as the graph would deliver a held key's voltage
-    sample(0.0f, 48000);
-    ASSERT_GT(std::fabs(vcf().low1) + std::fabs(vcf().band1), 0.01f);
-    vcf().reset();
-    EXPECT_TRUE(recovered(vcf(), 0.0f));
-    EXPECT_FLOAT_EQ(vcf().damping, 2.0f);
-    EXPECT_LT(std::fabs(sample(0.0f)), 1e-3f);
-    EXPECT_FLOAT_EQ(vcf().damping, -0.08f);
-    EXPECT_EQ(vcf().f, coefficientAt(48000, 7.0f));
 }
 
 } // namespace

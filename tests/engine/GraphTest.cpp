@@ -1,14 +1,16 @@
-// The voice graph on its own: cords, multiples, inserts, feedback, ramps and the
-// value guards. The audio inputs give the tests their signals, since they pass the
-// host's samples through unchanged.
+// The voice graph on its own: circuit and jack tables, cords, inserts, ramps, value guards.
 #include "engine/graph/CircuitTables.h"
 #include "engine/graph/JackTable.h"
 #include "engine/graph/Voice.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <memory>
+#include <set>
+#include <string>
+#include <tuple>
 #include <utility>
 
 namespace moraine {
@@ -21,10 +23,9 @@ protected:
         buildVoice(*voice, 48000, shared);
         settleRamps(*voice);
     }
-
     SharedModules::Store& store() { return *shared.store; }
     Link& link(LinkId id) { return voice->link(id); }
-    // One sample's value of a link, as the voice tick would see it.
+    float target(LinkId id) { return link(id).ramp.target; }
     float sample(LinkId id) {
         stepVoiceModules(*voice);
         advanceRamps(*voice);
@@ -34,134 +35,82 @@ protected:
         return reconnect(*voice, fourcc(a), fourcc(b));
     }
     bool unplug(const char (&a)[5]) { return reconnect(*voice, fourcc(a), 0); }
+    int advanceUntilSettled(ParamRamp& r) {
+        int n = 0;
+        for (; !r.settled && n < 10000; ++n) advanceRamps(*voice);
+        return n;
+    }
 
     SharedModules shared;
     std::unique_ptr<Voice> voice;
 };
 
-TEST(CircuitTables, RowsAreInTheirOwnOrder) {
-    for (int i = 0; i < kLinkCount; ++i) EXPECT_EQ(kLinkRows[i].id, LinkId(i)) << i;
-    for (int i = 0; i < kNodeCount; ++i) EXPECT_EQ(kNodeRows[i].id, NodeId(i)) << i;
+TEST(JackTable, NumbersAndCodesRoundTripAndEverythingElseIsNoCord) {
+    std::set<FourCC> codes;
+    for (int j = 0; j <= kJackCount; ++j) {
+        SCOPED_TRACE(j);
+        const JackInfo& info = jackInfo(j);
+        EXPECT_TRUE(codes.insert(info.code).second) << fourccText(info.code) << " repeated";
+        EXPECT_EQ(jackNumber(info.code), j);
+    }
+    EXPECT_EQ(jackInfo(89).code, fourcc("mlt4"));
+    EXPECT_EQ(jackInfo(0).code, fourcc("noco"));
+    EXPECT_EQ(jackInfo(0).role, JackRole::None);
+    for (int n : {-1, 90, 1000, INT_MIN, INT_MAX}) EXPECT_EQ(&jackInfo(n), &jackInfo(0)) << n;
+    for (const char* code : {"zzzz", "vo1c", "none", "PL18"})
+        EXPECT_EQ(jackNumber(fourccFromText(code)), -1) << code;
+    EXPECT_EQ(jackNumber(0), -1);
+    // `v3si`, the third oscillator's sine, keeps the second's name as patches store it.
+    EXPECT_STREQ(jackInfo(85).name, "VCO2 Sine Out Plug");
 }
 
-TEST(CircuitTables, EveryJackThatTakesACordExistsInTheCircuit) {
+// The roles (what the panel uses), the bidirectional set (what the cord rules use) and the
+// circuit's link and output rows describe the same jacks: none may drift from the others.
+TEST(JackTable, RolesMatchTheCordRulesAndTheCircuit) {
+    const std::set<std::string> both = {"mlt1", "mlt2", "mlt3", "mlt4",
+                                        "pl50", "pl51", "pl52", "pl24"};
+    for (int i = 0; i < kLinkCount; ++i) EXPECT_EQ(kLinkRows[i].id, LinkId(i)) << i;
+    for (int i = 0; i < kNodeCount; ++i) EXPECT_EQ(kNodeRows[i].id, NodeId(i)) << i;
     for (int j = 1; j <= kJackCount; ++j) {
         const JackInfo& info = jackInfo(j);
+        const std::string code = fourccText(info.code);
+        SCOPED_TRACE(code);
         bool input = false, output = false;
         for (const LinkRow& l : kLinkRows) input |= l.code == info.code;
         for (const OutputJackRow& o : kOutputJackRows) output |= o.code == info.code;
-        SCOPED_TRACE(j);
-        switch (info.role) {
-        case JackRole::In:
-            EXPECT_TRUE(input && !output);
-            break;
-        case JackRole::Out:
-            EXPECT_TRUE(output && !input);
-            break;
-        case JackRole::Both:
-            EXPECT_TRUE(input && output);
-            break;
-        case JackRole::None:
-            EXPECT_FALSE(input || output);
-            break;
-        }
+        EXPECT_EQ(isBidirectionalJack(info.code), info.role == JackRole::Both);
+        EXPECT_EQ(both.count(code) == 1, info.role == JackRole::Both);
+        EXPECT_EQ(info.role == JackRole::In || info.role == JackRole::Both, input);
+        EXPECT_EQ(info.role == JackRole::Out || info.role == JackRole::Both, output);
+        EXPECT_EQ(info.role == JackRole::None, code == "pl73" || code == "pl74");
     }
+    EXPECT_FALSE(isBidirectionalJack(0) || isBidirectionalJack(fourcc("noco")));
 }
 
 TEST_F(Graph, ACordRewiresAnInputAndUnpluggingRestoresItsNormal) {
     Link& l = link(kLinkVcfVco1);
     ModuleNode* vco1 = &voice->node(kNodeVco1);
-    EXPECT_EQ(l.source, vco1);
-    EXPECT_EQ(l.selector, 4);
+    EXPECT_EQ(std::pair(l.source, l.selector), std::pair(vco1, 4));
     EXPECT_TRUE(plug("pl18", "pl58"));
-    EXPECT_EQ(l.source, vco1);
-    EXPECT_EQ(l.selector, 2);
+    EXPECT_EQ(std::pair(l.source, l.selector), std::pair(vco1, 2));
     EXPECT_FALSE(unplug("pl18"));
     EXPECT_EQ(l.selector, 4);
-    // The order of the two ends does not matter.
-    EXPECT_TRUE(plug("pl54", "pl18"));
+    EXPECT_TRUE(plug("pl54", "pl18")); // the order of the two ends does not matter
     EXPECT_EQ(l.source, &voice->node(kNodeAudioIn1));
     EXPECT_FALSE(unplug("pl18"));
     EXPECT_EQ(l.source, vco1);
     // Two outputs, two inputs or a code that names nothing: both ends normalled.
     plug("pl18", "pl54");
-    EXPECT_FALSE(plug("pl57", "pl58"));
-    EXPECT_FALSE(plug("pl18", "pl19"));
-    EXPECT_FALSE(plug("zzzz", "pl54"));
+    for (auto [a, b] : {std::pair{"pl57", "pl58"}, {"pl18", "pl19"}, {"zzzz", "pl54"}})
+        EXPECT_FALSE(reconnect(*voice, fourccFromText(a), fourccFromText(b))) << a;
     EXPECT_EQ(l.source, vco1);
-    EXPECT_EQ(link(kLinkVcfVco2).source, &voice->node(kNodeVco2));
-    EXPECT_EQ(link(kLinkVcfVco2).selector, 6);
+    EXPECT_EQ(std::pair(link(kLinkVcfVco2).source, link(kLinkVcfVco2).selector),
+              std::pair(&voice->node(kNodeVco2), 6));
 }
 
-TEST_F(Graph, AMultipleCarriesTheSumOfItsInputs) {
-    store().audio1.setValue(1.25f);
-    store().audio2.setValue(-0.5f);
+TEST_F(Graph, NodeValuesBeyondAThousandVoltsOrNotFiniteAreReadAsZero) {
     ASSERT_TRUE(plug("mlt1", "pl54"));
-    ASSERT_TRUE(plug("mlt3", "pl53"));
-    // mlt2 is a jack of both kinds: into the left direct input it acts as the output.
-    ASSERT_TRUE(plug("mlt2", "pl71"));
-    EXPECT_EQ(link(kLinkMultiple2).source, &voice->node(kNodeZero));
-    EXPECT_FLOAT_EQ(sample(kLinkLeftInput), 0.75f);
-    unplug("mlt3");
-    EXPECT_FLOAT_EQ(sample(kLinkLeftInput), 1.25f);
-}
-
-TEST_F(Graph, InsertAndGateCordsSwitchTheirPaths) {
-    voice->link(kLinkInsert1Vcf).ramp.setNow(0.7f);
-    voice->link(kLinkMixerVcf).ramp.setNow(0.7f);
-    ASSERT_TRUE(plug("pl69", "pl71"));
-    EXPECT_EQ(voice->vcfInsertActive, 1);
-    EXPECT_FLOAT_EQ(link(kLinkMixerVcf).ramp.target, 0.0f);
-    EXPECT_EQ(link(kLinkLeftInput).source, &voice->node(kNodeInsert1));
-
-    unplug("pl69");
-    EXPECT_EQ(voice->vcfInsertActive, 0);
-    EXPECT_FLOAT_EQ(link(kLinkMixerVcf).ramp.target, 0.7f);
-
-    ASSERT_TRUE(plug("pl71", "pl70"));
-    EXPECT_EQ(voice->vcaInsertActive, 1);
-    EXPECT_FLOAT_EQ(link(kLinkMixerVca).ramp.target, 0.0f);
-    // The envelope gate jack opens the external gate input.
-    ASSERT_TRUE(plug("pl24", "pl54"));
-    EXPECT_FLOAT_EQ(link(kLinkKbdGateExt).ramp.target, 1.0f);
-    unplug("pl24");
-    EXPECT_FLOAT_EQ(link(kLinkKbdGateExt).ramp.target, 0.0f);
-}
-
-TEST_F(Graph, TheSwitchRunsTowardsWhicheverEndTheCordMakesAnInput) {
-    ASSERT_TRUE(plug("pl51", "pl71")); // C feeds the direct input: A and B into C
-    EXPECT_EQ(voice->mods.eswitch.direction, 1);
-    EXPECT_FLOAT_EQ(link(kLinkSwitchCFromA).ramp.target, 1.0f);
-    EXPECT_FLOAT_EQ(link(kLinkSwitchAFromC).ramp.target, 0.0f);
-    ASSERT_TRUE(plug("pl51", "pl54")); // C takes a signal: C out to A and B
-    EXPECT_EQ(voice->mods.eswitch.direction, 2);
-    EXPECT_FLOAT_EQ(link(kLinkSwitchCFromB).ramp.target, 0.0f);
-    EXPECT_FLOAT_EQ(link(kLinkSwitchBFromC).ramp.target, 1.0f);
-}
-
-TEST_F(Graph, KeyboardInputsFollowCordsAndTheLowRange) {
-    voice->mods.vco2.range = 2;
-    ASSERT_TRUE(plug("plg8", "pl54"));
-    EXPECT_FLOAT_EQ(link(kLinkVco2Kbd).ramp.target, 1.0f);
-    unplug("plg8");
-    EXPECT_FLOAT_EQ(link(kLinkVco2Kbd).ramp.target, 0.0f);
-    // In the audio range the keyboard stays connected without a cord.
-    setRampTarget(*voice, link(kLinkVco1Kbd).ramp, 1.0f);
-    unplug("plg5");
-    EXPECT_FLOAT_EQ(link(kLinkVco1Kbd).ramp.target, 1.0f);
-}
-
-TEST_F(Graph, AFeedbackCordReadsThePreviousSample) {
-    store().audio1.setValue(1.0f);
-    ASSERT_TRUE(plug("mlt3", "pl54"));
-    ASSERT_TRUE(plug("mlt2", "mlt1")); // the multiple's output back into its own input
-    ASSERT_TRUE(plug("mlt4", "pl71"));
-    for (int n = 1; n <= 5; ++n) EXPECT_FLOAT_EQ(sample(kLinkLeftInput), float(n)) << n;
-}
-
-TEST_F(Graph, NodeValuesBeyondAThousandVoltsAreReadAsZero) {
-    ASSERT_TRUE(plug("mlt1", "pl54"));
-    ASSERT_TRUE(plug("mlt2", "pl71"));
+    ASSERT_TRUE(plug("mlt2", "pl71")); // a jack of both kinds: into an input, it is the output
     for (auto [in, out] :
          {std::pair{999.0f, 999.0f}, {2000.0f, 0.0f}, {NAN, 0.0f}, {-2000.0f, 0.0f}}) {
         store().audio1.setValue(in);
@@ -169,31 +118,46 @@ TEST_F(Graph, NodeValuesBeyondAThousandVoltsAreReadAsZero) {
     }
 }
 
-TEST_F(Graph, ALinkThatIsOffIsNotEvaluated) {
-    // At the build levels the mixer's inputs are off, so nothing behind them is computed.
-    stepVoiceModules(*voice);
-    voiceTick(*voice);
-    EXPECT_EQ(voice->table.evaluated(kNodeMixer), true);
-    EXPECT_EQ(voice->table.evaluated(kNodeVcf), false);
-    EXPECT_EQ(voice->table.evaluated(kNodeVca), false);
-    setRampTarget(*voice, link(kLinkMixerVcf).ramp, 0.5f);
-    stepVoiceModules(*voice);
-    voiceTick(*voice);
-    EXPECT_EQ(voice->table.evaluated(kNodeVcf), true);
+// Inserts, the envelope gate jack, the switch and the keyboard inputs: each cord (or unplug,
+// without a second end) moves a link's level target.
+TEST_F(Graph, InsertGateSwitchAndKeyboardCordsSwitchTheirPaths) {
+    link(kLinkInsert1Vcf).ramp.setNow(0.7f);
+    link(kLinkMixerVcf).ramp.setNow(0.7f);
+    voice->mods.vco2.range = 2; // a keyboard input follows its cord only in the low range
+    setRampTarget(*voice, link(kLinkVco1Kbd).ramp, 1.0f);
+    struct Step {
+        const char *a, *b;
+        LinkId id;
+        float target;
+    } const steps[] = {
+        {"pl69", "pl71", kLinkMixerVcf, 0.0f},
+        {"pl69", nullptr, kLinkMixerVcf, 0.7f},
+        {"pl71", "pl70", kLinkMixerVca, 0.0f},
+        {"pl24", "pl54", kLinkKbdGateExt, 1.0f},
+        {"pl24", nullptr, kLinkKbdGateExt, 0.0f},
+        {"pl51", "pl71", kLinkSwitchCFromA, 1.0f}, // C feeds an input: A and B into C
+        {"pl51", "pl71", kLinkSwitchAFromC, 0.0f},
+        {"pl51", "pl54", kLinkSwitchBFromC, 1.0f},
+        {"pl51", "pl54", kLinkSwitchCFromB, 0.0f}, // C takes a signal: C out to A and B
+        {"plg8", "pl54", kLinkVco2Kbd, 1.0f},
+        {"plg8", nullptr, kLinkVco2Kbd, 0.0f},
+        {"plg5", nullptr, kLinkVco1Kbd, 1.0f}}; // in the audio range it stays connected
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::string(s.a) + " " + (s.b ? s.b : "-"));
+        reconnect(*voice, fourccFromText(s.a), s.b ? fourccFromText(s.b) : 0);
+        EXPECT_FLOAT_EQ(target(s.id), s.target);
+    }
+    EXPECT_EQ(
+        std::tuple(voice->vcfInsertActive, voice->vcaInsertActive, voice->mods.eswitch.direction),
+        std::tuple(0, 1, 2));
 }
 
-TEST_F(Graph, ALevelChangeTakesFourThousandSamples) {
+TEST_F(Graph, ALevelChangeTakesFourThousandSamplesAndANonFiniteTargetSettlesAtZero) {
     Link& l = link(kLinkVcfVco1);
     setRampTarget(*voice, l.ramp, 1.0f);
-    int samples = 0;
-    while (!l.ramp.settled && samples < 10000) {
-        advanceRamps(*voice);
-        ++samples;
-    }
-    EXPECT_NEAR(samples, 4000, 1);
+    EXPECT_NEAR(advanceUntilSettled(l.ramp), 4000, 1);
     EXPECT_FLOAT_EQ(l.ramp.current, 1.0f);
     EXPECT_FALSE(l.ramp.off);
-
     // A new target mid-way restarts from where the ramp stands.
     setRampTarget(*voice, l.ramp, 0.0f);
     for (int i = 0; i < 2000; ++i) advanceRamps(*voice);
@@ -201,49 +165,13 @@ TEST_F(Graph, ALevelChangeTakesFourThousandSamples) {
     setRampTarget(*voice, l.ramp, 1.0f);
     advanceRamps(*voice);
     EXPECT_NEAR(l.ramp.current, 0.5f + 0.5f / 4000.0f, 1e-4f);
-    samples = 1;
-    while (!l.ramp.settled) {
-        advanceRamps(*voice);
-        ++samples;
-    }
-    EXPECT_NEAR(samples, 4000, 1);
-}
-
-TEST_F(Graph, ANonFiniteTargetSettlesAtZero) {
-    Link& l = link(kLinkVcfVco1);
+    EXPECT_NEAR(advanceUntilSettled(l.ramp) + 1, 4000, 1);
     l.ramp.setNow(0.5f);
-    setRampTarget(*voice, l.ramp, std::nanf(""));
-    advanceRamps(*voice);
-    EXPECT_EQ(l.ramp.settled, 1);
-    EXPECT_EQ(l.ramp.current, 0.0f);
-    EXPECT_TRUE(l.ramp.off);
-    setRampTarget(*voice, l.ramp, INFINITY);
-    advanceRamps(*voice);
-    EXPECT_EQ(l.ramp.current, 0.0f);
-}
-
-TEST_F(Graph, TheVoiceTickSendsToTheReverbAndTheDirectInputs) {
-    store().audio1.setValue(3.0f);
-    ASSERT_TRUE(plug("pl71", "pl54"));
-    ASSERT_TRUE(plug("pl75", "pl54"));
-    store().leftCell = store().rightCell = 0.0f;
-    store().reverbModule.beginSample();
-    stepVoiceModules(*voice);
-    voiceTick(*voice);
-    EXPECT_FLOAT_EQ(store().leftCell, 0.3f);
-    EXPECT_FLOAT_EQ(store().rightCell, 0.3f);
-}
-
-TEST(GraphSharing, EveryVoiceReadsTheSameSharedModules) {
-    SharedModules shared;
-    Voice a, b;
-    buildVoice(a, 44100, shared);
-    SharedModules::Store* store = shared.store;
-    buildVoice(b, 44100, shared);
-    EXPECT_EQ(shared.store, store);
-    EXPECT_EQ(a.table.slot[kNodeNoise].module, b.table.slot[kNodeNoise].module);
-    EXPECT_EQ(a.table.slot[kNodeNoise].module, &store->noiseGen);
-    EXPECT_NE(a.table.slot[kNodeVco1].module, b.table.slot[kNodeVco1].module);
+    for (float bad : {NAN, INFINITY}) {
+        setRampTarget(*voice, l.ramp, bad);
+        advanceRamps(*voice);
+        EXPECT_TRUE(l.ramp.settled && l.ramp.off && l.ramp.current == 0.0f) << bad;
+    }
 }
 
 } // namespace
