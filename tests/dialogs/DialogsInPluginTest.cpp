@@ -27,20 +27,16 @@ TEST(DialogsInPlugin, AProgramChangeWhileADialogIsOpenLandsOnTheNextIdle) {
         setPanelDialogsFactory(nullptr);
     }
     auto& dialogs = *static_cast<PanelDialogsImpl*>(view->dialogs());
-    const auto idle = [&] {
-        auto lock = panel.controlLock();
-        view->idle();
-    };
+    const auto idle = [&] { return panel.controlLock(), view->idle(), 0; };
+    const auto selected = [&] { return panel.controlLock(), panel.library().selectedPatch()->name; };
     live.render();
     idle();
-    std::string wanted, before;
+    const std::string before = selected();
+    std::string wanted;
     {
         auto lock = panel.controlLock();
         ASSERT_NE(dialogs.openDialog(DialogKind::PatchManager), nullptr);
-        PatchLibrary& lib = panel.library();
-        ASSERT_NE(lib.selectedPatch(), nullptr);
-        before = lib.selectedPatch()->name;
-        PatchRecord* target = lib.patchForProgram(1);
+        PatchRecord* target = panel.library().patchForProgram(1);
         ASSERT_NE(target, nullptr);
         wanted = target->name;
         ASSERT_NE(wanted, before);
@@ -48,11 +44,8 @@ TEST(DialogsInPlugin, AProgramChangeWhileADialogIsOpenLandsOnTheNextIdle) {
     // The render call takes no lock: it applies the prepared program image at once.
     live.midi(0, 0xC0, 1, 0);
     live.render();
-    {
-        auto lock = panel.controlLock();
-        EXPECT_EQ(panel.library().selectedPatch()->name, before); // not yet: the tree is ours
-    }
-    idle(); // the record waits in the mailbox until now
+    EXPECT_EQ(selected(), before); // not yet: the tree is the editor's
+    idle();                        // the record waits in the mailbox until now
     {
         auto lock = panel.controlLock();
         EXPECT_EQ(panel.library().selectedPatch()->name, wanted);

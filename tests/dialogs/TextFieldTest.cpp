@@ -10,18 +10,15 @@ namespace {
 using R = TextFieldModel::KeyResult;
 using namespace gui;
 
-struct KeyCase {
-    const char* what;
-    const char* start; // the text; the caret at its end unless `caret` says otherwise
-    int caret;
-    int key, mods;
-    const char* text;
-    int caretAfter;
-    R result;
-};
-
 TEST(TextField, KeysEditAndMoveOnCharacterBoundaries) {
-    const KeyCase cases[] = {
+    const struct {
+        const char* what;
+        const char* start; // the caret at its end unless `caret` says otherwise
+        int caret, key, mods;
+        const char* text;
+        int caretAfter;
+        R result;
+    } cases[] = {
         {"typing appends", "ab", -1, 'c', 0, "abc", 3, R::Handled},
         {"backspace takes a whole two-byte character", "a\xC3\xA9", -1, kKeyBackspace, 0, "a", 1, R::Handled},
         {"backspace takes a whole four-byte character", "x\xF0\x9F\x8E\xB9", -1, kKeyBackspace, 0, "x", 1, R::Handled},
@@ -36,7 +33,7 @@ TEST(TextField, KeysEditAndMoveOnCharacterBoundaries) {
         {"shift tab moves back", "ab", -1, kKeyTab, kModShift, "ab", 2, R::Previous},
         {"ctrl v asks for the clipboard", "ab", -1, 'v', kModCtrl, "ab", 2, R::Paste},
     };
-    for (const KeyCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TextFieldModel m;
         m.setText(c.start);
@@ -77,9 +74,7 @@ TEST(TextField, LimitsLineBreaksNumbersAndBadBytes) {
     EXPECT_EQ(m.characters(), 1000u);
     EXPECT_EQ(m.text().size(), 2000u);
     EXPECT_EQ(m.key('a', 0), R::Refused);
-
-    // A one-line field turns line breaks into spaces; a notes field keeps one line feed
-    // for CR LF, as it does across a focus change.
+    // A one-line field turns line breaks into spaces; a notes field keeps one LF for CR LF.
     TextFieldModel line;
     line.setText("two\r\nlines");
     EXPECT_EQ(line.text(), "two lines");
@@ -90,16 +85,13 @@ TEST(TextField, LimitsLineBreaksNumbersAndBadBytes) {
     notes.moveCaret(3, false);
     EXPECT_EQ(notes.key(kKeyReturn, kModShift), R::Handled);
     EXPECT_EQ(notes.text(), "two\n\nlines\nthree");
-
-    // Digits only: anything else is refused whole.
-    TextFieldModel number;
+    TextFieldModel number; // digits only: anything else is refused whole
     number.setNumbersOnly(true);
     number.setText("");
     EXPECT_EQ(number.key('1', 0), R::Handled);
     EXPECT_EQ(number.key('a', 0), R::Refused);
     EXPECT_FALSE(number.insert("12x"));
     EXPECT_EQ(number.text(), "1");
-
     // Invalid UTF-8 from a clipboard becomes replacement characters, never half a one.
     TextFieldModel bad;
     bad.setText("a\xC3\x28" "b\xF0\x9F" "c\xED\xA0\x80");

@@ -21,11 +21,7 @@ namespace moraine::testing {
 class FakeInstrument : public PatchInstrument {
 public:
     void capture(PatchRecord&) override {}
-    bool loadPatch(int source, bool) override {
-        loads.push_back(source);
-        return true;
-    }
-    std::vector<int> loads;
+    bool loadPatch(int, bool) override { return true; }
 };
 
 class FakePanelHost : public PanelHost {
@@ -36,17 +32,14 @@ public:
         float value;
         bool operator==(const Edit&) const = default;
     };
-
     FakePanelHost() {
         for (int i = 0; i < kParamCount; ++i) values_[i].store(parameterInfo(i).defaultValue);
     }
-
     // What a host thread does: store the value and mark it for the editor.
     void hostSets(int index, float engineValue) {
         values_[index].store(engineValue);
         dirty_.mark(index);
     }
-
     float parameterValue(int index) const override {
         return index >= 0 && index < kParamCount ? values_[index].load() : 0.0f;
     }
@@ -63,10 +56,7 @@ public:
     void snapshot(PanelSnapshot& out) const override { out = snap; }
     void currentTexts(std::string& name, std::string& author, std::string& date,
                       std::string& notes) const override {
-        name = "Test";
-        author.clear();
-        date.clear();
-        notes = notesText;
+        name = "Test", author.clear(), date.clear(), notes.clear();
     }
     // Made on first use: most widget tests never reach the library.
     PatchLibrary& library() override {
@@ -74,14 +64,11 @@ public:
         return *library_;
     }
     PatchInstrument& instrument() override { return instrument_; }
-    bool startPatchLoad(int source) override {
-        patchLoads.push_back(source);
-        return true;
-    }
-    void serviceControlSide() override { ++services; }
+    bool startPatchLoad(int source) override { return patchLoads.push_back(source), true; }
+    void serviceControlSide() override {}
     void libraryChanged() override { ++libraryChanges; }
     std::unique_lock<std::recursive_mutex> controlLock() override {
-        return std::unique_lock<std::recursive_mutex>(controlMutex_);
+        return std::unique_lock(controlMutex_);
     }
     MidiMap& midiMap() override { return map_; }
     void publishMidiMap() override {}
@@ -89,23 +76,19 @@ public:
     bool loadTuning(int) override { return false; }
     int tuningProgram() const override { return 0; }
     void setMessageSink(MessageSink* s) override { sink = s; }
-
     std::vector<Edit> edits() const {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         return edits_;
     }
     void clearEdits() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         edits_.clear();
     }
-
     PanelSnapshot snap;
-    std::string notesText;
     std::vector<bool> envelope, portamento;
     std::vector<std::pair<int, int>> panelNotes; // key, velocity
     std::vector<int> patchLoads;
     MessageSink* sink = nullptr;
-    int services = 0;
     int libraryChanges = 0;
 
 private:
@@ -115,7 +98,7 @@ private:
         return folder.path();
     }
     void record(const Edit& e) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         edits_.push_back(e);
     }
     TempDataFolder folder_;

@@ -1,9 +1,12 @@
+// Decoding the art, the compiled-in fonts, and where the image widgets draw.
 #include "gui/Images.h"
+#include "gui/Fonts.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -32,111 +35,113 @@ std::string makePng(int w, int h, int colourType, std::vector<unsigned char> px)
     return out;
 }
 
-TEST(Images, PremultiplyRoundsDown) {
-    EXPECT_EQ(premultiply(255, 255, 255, 128), 0x807F7F7Fu); // 255 × 128 >> 8 = 127
-    EXPECT_EQ(premultiply(200, 100, 50, 0), 0u);             // transparent: all zero
-    EXPECT_EQ(premultiply(10, 20, 30, 255), 0xFF09131Du);    // (c × 255) >> 8
-}
-
-TEST(Images, DecodesColourTypesToPremultipliedPixels) {
-    struct Case {
-        const char* what;
+// Premultiplied by (c × a) >> 8: 255 at alpha 255 is 254, white at 128 is 127.
+TEST(Images, DecodesColourTypesToPremultipliedPixelsAndRefusesDamage) {
+    const struct {
         int type;
         std::vector<unsigned char> px;
         std::uint32_t expected;
     } cases[] = {
-        {"grey", PNG_COLOR_TYPE_GRAY, {90}, 0u},
-        {"grey alpha", PNG_COLOR_TYPE_GRAY_ALPHA, {255, 128}, 0x807F7F7Fu},
-        {"rgb", PNG_COLOR_TYPE_RGB, {255, 0, 10}, 0xFFFE0009u},
-        {"rgba", PNG_COLOR_TYPE_RGBA, {255, 255, 255, 128}, 0x807F7F7Fu},
-        {"rgba clear", PNG_COLOR_TYPE_RGBA, {255, 255, 255, 0}, 0u},
+        {PNG_COLOR_TYPE_GRAY, {90}, 0xFF595959u},
+        {PNG_COLOR_TYPE_GRAY_ALPHA, {255, 128}, 0x807F7F7Fu},
+        {PNG_COLOR_TYPE_RGB, {255, 0, 10}, 0xFFFE0009u},
+        {PNG_COLOR_TYPE_RGBA, {255, 255, 255, 128}, 0x807F7F7Fu},
+        {PNG_COLOR_TYPE_RGBA, {255, 255, 255, 0}, 0u},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
         auto image = decodePng(makePng(3, 2, c.type, c.px));
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->width, 3);
-        EXPECT_EQ(image->height, 2);
-        if (c.type == PNG_COLOR_TYPE_GRAY) {
-            // Opaque grey: every channel the same, alpha 255.
-            const std::uint32_t p = image->pixels[0];
-            EXPECT_EQ(p >> 24, 255u);
-            EXPECT_EQ((p >> 16) & 0xFF, p & 0xFF);
-            EXPECT_EQ((p >> 8) & 0xFF, p & 0xFF);
-            EXPECT_EQ(p & 0xFF, (90u * 255) >> 8);
-        } else {
-            EXPECT_EQ(image->pixels[5], c.expected);
-        }
+        ASSERT_NE(image, nullptr) << c.type;
+        EXPECT_EQ(image->width * 10 + image->height, 32);
+        EXPECT_EQ(image->pixels[5], c.expected) << c.type;
     }
-}
-
-TEST(Images, DamagedBytesAreRefusedOrKeptPartly) {
-    EXPECT_EQ(decodePng(""), nullptr);
+    EXPECT_EQ(premultiply(10, 20, 30, 255), 0xFF09131Du);
     EXPECT_EQ(decodePng("not a png at all"), nullptr);
-    std::string png = makePng(40, 40, PNG_COLOR_TYPE_RGB, {1, 2, 3});
-    // Cut inside the pixel data: the bitmap exists and holds what was read.
+    const std::string png = makePng(40, 40, PNG_COLOR_TYPE_RGB, {1, 2, 3});
+    EXPECT_EQ(decodePng(png.substr(0, 20)), nullptr); // cut inside the header
+    // Cut inside the pixel data: what was read, at full size, or nothing.
     auto partial = decodePng(png.substr(0, png.size() / 2));
-    if (partial) {
-        EXPECT_EQ(partial->width, 40);
-    }
-    // Cut inside the header: nothing.
-    EXPECT_EQ(decodePng(png.substr(0, 20)), nullptr);
+    EXPECT_TRUE(!partial || partial->width == 40);
 }
 
 TEST(Images, MissingImageIsReportedOnceAndDrawsNothing) {
-    int reports = 0;
-    std::string text;
-    const ImageFailureReporter report = [&](const std::string& t) {
-        ++reports;
-        text = t;
-    };
+    std::vector<std::string> reports;
+    const ImageFailureReporter report = [&](const std::string& t) { reports.push_back(t); };
     CAUGuiGraphic a("no-such-image.png", 2, report);
     CAUGuiGraphic b("No-Such-Image.PNG", 2, report);
-    EXPECT_EQ(reports, 1);
-    EXPECT_EQ(text, "fail to load image=no-such-image.png\n");
-    EXPECT_FALSE(a.hasBitmap());
-    EXPECT_FALSE(b.hasBitmap());
+    EXPECT_EQ(reports, std::vector<std::string>{"fail to load image=no-such-image.png\n"});
+    EXPECT_FALSE(a.hasBitmap() || b.hasBitmap());
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 10, 10);
     cairo_t* cr = cairo_create(s);
-    a.draw(cr, {0, 0, 10, 10}, 1.0f); // no crash, nothing drawn
+    a.draw(cr, {0, 0, 10, 10}, 1.0f);
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
     cairo_destroy(cr);
     cairo_surface_destroy(s);
 }
 
-TEST(Images, StripFrameTruncates) {
-    EXPECT_EQ(CAUGuiGraphic::frameFor(3, 0.5f), 1);
-    EXPECT_EQ(CAUGuiGraphic::frameFor(3, 1.0f), 2);
-    EXPECT_EQ(CAUGuiGraphic::frameFor(3, 0.9999f), 1);
-    EXPECT_EQ(CAUGuiGraphic::frameFor(3, 0.0f), 0);
-    EXPECT_EQ(CAUGuiGraphic::frameFor(1, 1.0f), 0);
+TEST(Images, StripFramesAndHandles) {
+    const struct {
+        int frames;
+        float value;
+        int frame;
+    } strips[] = {
+        {3, 0.5f, 1}, {3, 1.0f, 2}, {3, 0.9999f, 1}, {3, 0.0f, 0}, {1, 1.0f, 0}}; // truncated
+    for (const auto& s : strips)
+        EXPECT_EQ(CAUGuiGraphic::frameFor(s.frames, s.value), s.frame) << s.value;
+    // vert_knob.png 25 × 21 on a track 24 wide and 65 high from y 205.
+    const PanelRect track{20, 205, 24, 65}, htrack{157, 73, 75, 24};
+    using H = CAUGuiHandleImage;
+    EXPECT_EQ(H::handleRect(25, 21, 0, 0, Orientation::Vertical, track, 1.0f),
+              (PanelRect{20, 195, 24, 20}));
+    EXPECT_EQ(H::handleRect(25, 21, 0, 0, Orientation::Vertical, track, 0.0f).y, 205 + 65 - 10);
+    // horz_knob.png 21 × 24 on a track 75 wide.
+    EXPECT_EQ(H::handleRect(21, 24, 0, 0, Orientation::Horizontal, htrack, 1.0f),
+              (PanelRect{222, 73, 21, 24}));
+    EXPECT_EQ(H::handleRect(21, 24, 2, 3, Orientation::Horizontal, htrack, 0.5f),
+              (PanelRect{186, 70, 21, 24}));
 }
 
-TEST(Images, HandleRectangles) {
-    // vert_knob.png 25 × 21 on a 24-wide track of height 65 starting at y 205.
-    const PanelRect track{20, 205, 24, 65};
-    const PanelRect top = CAUGuiHandleImage::handleRect(25, 21, 0, 0, Orientation::Vertical, track, 1.0f);
-    EXPECT_EQ(top, (PanelRect{20, 205 - 10, 24, 20}));
-    const PanelRect bottom = CAUGuiHandleImage::handleRect(25, 21, 0, 0, Orientation::Vertical, track, 0.0f);
-    EXPECT_EQ(bottom.y, 205 + 65 - 10);
-    // horz_knob.png 21 × 24 on a track 75 wide, 24 high.
-    const PanelRect htrack{157, 73, 75, 24};
-    const PanelRect right = CAUGuiHandleImage::handleRect(21, 24, 0, 0, Orientation::Horizontal, htrack, 1.0f);
-    EXPECT_EQ(right, (PanelRect{157 + 75 - 10, 73, 21, 24}));
-    const PanelRect mid = CAUGuiHandleImage::handleRect(21, 24, 2, 3, Orientation::Horizontal, htrack, 0.5f);
-    EXPECT_EQ(mid, (PanelRect{157 + 37 - 10 + 2, 70, 21, 24}));
+TEST(Fonts, FaceNamesMapToTheTwoEmbeddedFaces) {
+    const std::pair<const char*, Typeface> cases[] = {
+        {"Helvetica", Typeface::Sans}, {"Arial", Typeface::Sans},  {"Monaco", Typeface::Mono},
+        {"", Typeface::Sans},          {"monaco", Typeface::Mono}, {"Courier", Typeface::Sans}};
+    for (const auto& [name, face] : cases) EXPECT_EQ(typefaceFor(name), face) << name;
+    ASSERT_NE(fontFace(Typeface::Sans), nullptr);
+    EXPECT_NE(fontFace(Typeface::Sans), fontFace(Typeface::Mono));
+    // Fixed whatever the machine's settings.
+    const cairo_font_options_t* o = fontOptions();
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(cairo_font_options_get_antialias(o), CAIRO_ANTIALIAS_GRAY);
+    EXPECT_EQ(cairo_font_options_get_hint_style(o), CAIRO_HINT_STYLE_NONE);
+    EXPECT_EQ(cairo_font_options_get_hint_metrics(o), CAIRO_HINT_METRICS_OFF);
 }
 
-TEST(Images, MeterRevealsExactlyValueTimesWidth) {
-    // led_front.png: 328 × 50, x extent 164, revealed from the right.
-    for (int w : {80, 328}) {
-        for (float v : {0.0f, 0.25f, 0.5f, 0.8f, 1.0f}) {
-            SCOPED_TRACE(w * 10 + v);
-            const PanelRect d{803, 6, w, 6};
-            const PanelRect r = CAUGuiCroppingImage::revealRect(328, 50, 164, 0, 4, 0, d, v);
-            EXPECT_EQ(r.x, d.x);
-            EXPECT_EQ(r.w, w - int(float(w) * (1.0f - v)));
+TEST(Fonts, TextDrawsInTheRightFaceUnhinted) {
+    int ink = 0;
+    auto advance = [&ink](const char* face, const char* text, double size) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 24);
+        cairo_t* cr = cairo_create(s);
+        cairo_text_extents_t e{};
+        if (selectFont(cr, face, size)) {
+            EXPECT_EQ(cairo_get_font_face(cr), fontFace(typefaceFor(face)));
+            cairo_move_to(cr, 2, 17);
+            cairo_show_text(cr, text);
+            cairo_text_extents(cr, text, &e);
         }
-    }
+        cairo_surface_flush(s);
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        ink = 0;
+        for (int i = 3; i < cairo_image_surface_get_stride(s) * 24; i += 4) ink += data[i] != 0;
+        cairo_destroy(cr);
+        cairo_surface_destroy(s);
+        return e.x_advance;
+    };
+    // Unhinted metrics: the design width scaled, not rounded to pixels.
+    const double a = advance("Helvetica", "Moraine 0.5 V", 11);
+    EXPECT_GT(ink, 40) << "the text left no mark";
+    EXPECT_NE(a, std::floor(a));
+    // The mono face gives every character the same advance; the sans face does not.
+    EXPECT_DOUBLE_EQ(advance("Monaco", "iiii", 12), advance("Monaco", "MMMM", 12));
+    EXPECT_LT(advance("Arial", "iiii", 12), advance("Arial", "MMMM", 12));
 }
 
 } // namespace

@@ -11,6 +11,7 @@ namespace moraine::gui {
 namespace {
 
 using testing::FakePanelHost;
+using E = FakePanelHost::Edit;
 
 struct Panel {
     FakePanelHost host;
@@ -22,27 +23,124 @@ struct Panel {
         c->insetActive(inset);
         return static_cast<T*>(pane->addChild(std::move(c)));
     }
+    CAUGuiCtrl* bare(int parameter, PanelRect frame) {
+        return pane->addChild(std::make_unique<CAUGuiCtrl>(canvas, parameter, frame, 1000));
+    }
     void click(int x, int y, int mods = 0) {
         canvas.mouseDown(x, y, mods);
         canvas.mouseUp(x, y, mods);
     }
+    void keys(std::initializer_list<int> ks) {
+        for (int k : ks) canvas.keyDown(k, 0);
+    }
 };
 
+TEST(ControlFramework, ValueModelBothWays) {
+    Panel p;
+    // Linear: VCO2 Pulse Width, 0.1..0.9 at 1000 steps per unit; the integer range is
+    // truncated from a float range a hair under 0.8: 0..799.
+    CAUGuiCtrl* lin = p.bare(12, {0, 0, 10, 10});
+    EXPECT_EQ(lin->intMaximum(), 799);
+    lin->setFloatValue(0.5f);
+    EXPECT_EQ(lin->intValue(), 399);
+    EXPECT_NEAR(lin->intToFloat(399), 0.5f, 1e-3);
+    EXPECT_NEAR(lin->intToFloat(0), 0.1f, 1e-7);
+    lin->setFloatValue(5.0f);
+    EXPECT_EQ(lin->intValue(), 799);
+    lin->setFloatValue(-5.0f);
+    EXPECT_EQ(lin->intValue(), 0);
+    // Logarithmic: ADSR Attack Time, 0.003..100 s.
+    CAUGuiCtrl* log = p.bare(33, {0, 0, 10, 10});
+    const ParameterInfo& info = parameterInfo(33);
+    ASSERT_TRUE(info.flags & 0x10);
+    EXPECT_FLOAT_EQ(log->intToFloat(0), info.minimum);
+    EXPECT_NEAR(log->intToFloat(log->intMaximum()),
+                info.minimum + 0.9999f * (info.maximum - info.minimum), 1e-3);
+    for (int i : {1, 250, 500, 750, 99000}) {
+        const int n = std::min(i, log->intMaximum());
+        EXPECT_NEAR(log->floatToInt(log->intToFloat(n)), n, 1) << i; // truncation may lose one step
+    }
+}
+
+TEST(ControlFramework, TipBoxesHitTestsAndTheDirtyList) {
+    Panel p;
+    // Below from y 70, above from 71; from x 801, 130 to the left.
+    const std::pair<PanelRect, PanelRect> tips[] = {{{10, 70, 20, 30}, {10, 100, 150, 45}},
+                                                    {{10, 71, 20, 30}, {10, 26, 150, 45}},
+                                                    {{800, 100, 20, 30}, {800, 55, 150, 45}},
+                                                    {{801, 100, 20, 30}, {671, 55, 150, 45}}};
+    for (const auto& [frame, tip] : tips) EXPECT_EQ(p.bare(12, frame)->tipBox(), tip) << frame.x;
+    // Right and bottom edges are outside.
+    Panel q;
+    CAUGuiCtrl* child = q.bare(-1, {10, 10, 20, 20});
+    EXPECT_EQ(q.canvas.hitTest(10, 10), child);
+    EXPECT_EQ(q.canvas.hitTest(29, 29), child);
+    EXPECT_EQ(q.canvas.hitTest(30, 15), q.pane);
+    EXPECT_EQ(q.canvas.hitTest(15, 30), q.pane);
+    EXPECT_EQ(q.canvas.hitTest(kPanelWidth, 5), nullptr);
+    // At most 1023 rectangles; a control with a full list still draws what it holds.
+    RectList list;
+    for (int i = 0; i < 2000; ++i) list.add({i, 0, 1, 1});
+    EXPECT_EQ(list.count(), 1023);
+    EXPECT_TRUE(list.add({5, 0, 1, 1})); // already held: accepted, not added
+    EXPECT_EQ(list.count(), 1023);
+    q.canvas.redraw();
+    for (int i = 0; i < 1100; ++i) q.pane->invalidateRect({i % 1010, i / 1010, 1, 1});
+    EXPECT_EQ(q.pane->dirtyList().count(), 1023);
+    EXPECT_FALSE(q.canvas.redraw().empty());
+    EXPECT_FALSE(q.pane->dirty());
+}
+
+struct ShiftListener : CanvasListener {
+    int requested = -1;
+    void midiMapRequested(int p) override { requested = p; }
+};
+
+TEST(ControlFramework, ShiftClickBelow79OpensTheMidiMapOnly) {
+    Panel p;
+    ShiftListener listener;
+    p.canvas.setListener(&listener);
+    auto* low = p.add<CAUGuiButton>({}, 61, PanelRect{0, 0, 20, 20}, nullptr, ButtonMode::Toggle);
+    auto* high = p.add<CAUGuiButton>({}, 79, PanelRect{50, 0, 20, 20}, nullptr, ButtonMode::Toggle);
+    p.click(5, 5, kModShift);
+    EXPECT_EQ(listener.requested, 61);
+    EXPECT_EQ(low->intValue(), 0); // the press went to the map, not the switch
+    listener.requested = -1;
+    p.click(55, 5, kModShift);
+    EXPECT_EQ(listener.requested, -1);
+    EXPECT_EQ(high->intValue(), high->intMaximum()); // a plain click
+}
+
+TEST(ControlFramework, HoverTipAfterFiveTicksAndOnlyWithTips) {
+    for (bool tips : {true, false}) {
+        SCOPED_TRACE(tips);
+        Panel p;
+        p.canvas.setShowTips(tips);
+        p.bare(12, {100, 100, 20, 80});
+        p.canvas.redraw();
+        p.canvas.mouseMove(105, 120, false, 0);
+        for (int tick = 1; tick < CAUGuiCanvas::kHoverTicks; ++tick) {
+            p.canvas.redraw();
+            EXPECT_FALSE(p.canvas.tipVisible()) << tick;
+        }
+        p.canvas.redraw();
+        EXPECT_EQ(p.canvas.tipVisible(), tips);
+        p.canvas.mouseMove(300, 250, false, 0); // another control: hidden, starts again
+        EXPECT_FALSE(p.canvas.tipVisible());
+    }
+}
+
 TEST(Widgets, ButtonModes) {
-    struct Case {
+    const struct {
         ButtonMode mode;
-        int start;
-        int afterPress, afterRelease;
+        int start, afterPress, afterRelease;
         std::vector<int> fired; // callback values in order
     } cases[] = {
-        {ButtonMode::Momentary, 0, 2, 0, {0}},
-        {ButtonMode::StepUp, 2, 0, 0, {0}},
-        {ButtonMode::StepDown, 0, 2, 2, {2}},
-        {ButtonMode::FixedValue, 0, 1, 1, {1}},
-        {ButtonMode::Toggle, 0, 2, 2, {2}},
-        {ButtonMode::Gate, 0, 2, 0, {2, 0}},
+        {ButtonMode::Momentary, 0, 2, 0, {0}}, {ButtonMode::StepUp, 2, 0, 0, {0}},
+        {ButtonMode::StepDown, 0, 2, 2, {2}},  {ButtonMode::FixedValue, 0, 1, 1, {1}},
+        {ButtonMode::Toggle, 0, 2, 2, {2}},    {ButtonMode::Gate, 0, 2, 0, {2, 0}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(int(c.mode));
         Panel p;
         auto* b = p.add<CAUGuiButton>({}, CAUGuiButton::Steps{2}, PanelRect{100, 100, 20, 20},
@@ -53,14 +151,11 @@ TEST(Widgets, ButtonModes) {
         b->setFloatValue(float(c.start));
         p.canvas.mouseDown(105, 105, 0);
         EXPECT_EQ(b->intValue(), c.afterPress);
-        // Released far outside its frame: the captured button still gets the release.
-        p.canvas.mouseUp(500, 500, 0);
+        p.canvas.mouseUp(500, 500, 0); // far outside: the captured button still gets it
         EXPECT_EQ(b->intValue(), c.afterRelease);
         EXPECT_EQ(fired, c.fired);
     }
-}
-
-TEST(Widgets, DisabledButtonIsDimAndDeaf) {
+    // Disabled: dim and deaf.
     Panel p;
     auto* b = p.add<CAUGuiButton>({}, CAUGuiButton::Steps{2}, PanelRect{10, 10, 20, 20}, nullptr,
                                   ButtonMode::Toggle);
@@ -70,55 +165,41 @@ TEST(Widgets, DisabledButtonIsDimAndDeaf) {
     b->setEnabled(false);
     EXPECT_EQ(b->drawAlpha(), 70);
     p.click(15, 15);
-    EXPECT_EQ(b->intValue(), 0);
-    EXPECT_EQ(fired, 0);
-}
-
-TEST(Widgets, BoundButtonEditsItsParameter) {
-    Panel p;
+    EXPECT_EQ(b->intValue() + fired, 0);
+    // Bound: one gesture on its parameter.
     p.add<CAUGuiButton>(PanelInset{0, 7, 0, 7}, 61, PanelRect{105, 290, 9, 24}, nullptr,
                         ButtonMode::Toggle);
     p.host.clearEdits();
     p.click(108, 300);
-    using E = FakePanelHost::Edit;
     EXPECT_EQ(p.host.edits(), (std::vector<E>{{'b', 61, 0}, {'s', 61, 1.0f}, {'e', 61, 0}}));
 }
 
-TEST(Widgets, SliderTopEdgeJumpAndFineSteps) {
+TEST(Widgets, SliderJumpsFineStepsResetAndOneGesture) {
     Panel p;
-    // A vertical slider like "Envelope Follower": 0..1 at 1000 steps.
+    // Vertical like "Envelope Follower": 0..1 at 1000 steps.
     auto* s = p.add<CAUGuiSlider>(PanelInset{0, 10, 0, 10}, 2, PanelRect{20, 195, 24, 85},
                                   Orientation::Vertical, 1000, nullptr);
-    p.canvas.mouseDown(30, 205, 0); // the track's top edge
+    p.click(30, 205); // the track's top edge
     EXPECT_EQ(s->intValue(), 1000);
-    p.canvas.mouseUp(30, 205, 0);
-    p.canvas.mouseDown(30, 275, 0); // below the track, inside the frame
+    p.click(30, 275); // below the track, inside the frame
     EXPECT_EQ(s->intValue(), 0);
-    p.canvas.mouseUp(30, 275, 0);
-
     s->setFloatValue(0.5f);
     const int start = s->intValue();
-    p.canvas.mouseDown(30, 240, kModCtrl);
-    EXPECT_EQ(s->intValue(), start); // the press itself moves nothing in fine mode
-    p.canvas.mouseMove(30, 239, true, kModCtrl); // 1 pixel up
-    EXPECT_EQ(s->intValue(), start);
-    p.canvas.mouseMove(30, 238, true, kModCtrl); // 2 pixels up: one step
-    EXPECT_EQ(s->intValue(), start + 1);
-    p.canvas.mouseMove(30, 234, true, kModCtrl); // 4 more: two more steps
-    EXPECT_EQ(s->intValue(), start + 3);
+    // Fine mode: the press moves nothing, then one step per 2 pixels.
+    for (auto [y, steps] : {std::pair{240, 0}, {239, 0}, {238, 1}, {234, 3}}) {
+        if (y == 240)
+            p.canvas.mouseDown(30, y, kModCtrl);
+        else
+            p.canvas.mouseMove(30, y, true, kModCtrl);
+        EXPECT_EQ(s->intValue(), start + steps) << y;
+    }
     p.canvas.mouseUp(30, 234, kModCtrl);
     EXPECT_FALSE(s->fine());
-
-    // Alt resets to the parameter's default.
-    p.click(30, 240, kModAlt);
+    p.click(30, 240, kModAlt); // Alt: the parameter's default
     EXPECT_EQ(s->intValue(), s->floatToInt(parameterInfo(2).defaultValue));
-}
-
-TEST(Widgets, SliderDragSendsOneGesture) {
-    Panel p;
-    auto* s = p.add<CAUGuiSlider>(PanelInset{10, 0, 11, 0}, 12, PanelRect{250, 99, 120, 24},
+    auto* h = p.add<CAUGuiSlider>(PanelInset{10, 0, 11, 0}, 12, PanelRect{250, 99, 120, 24},
                                   Orientation::Horizontal, 10000, nullptr);
-    s->setFloatValue(0.5f);
+    h->setFloatValue(0.5f);
     p.host.clearEdits();
     p.canvas.mouseDown(260, 110, 0); // the track's left end
     p.canvas.mouseMove(300, 110, true, 0);
@@ -126,122 +207,82 @@ TEST(Widgets, SliderDragSendsOneGesture) {
     p.canvas.mouseUp(359, 110, 0);
     const auto edits = p.host.edits();
     ASSERT_GE(edits.size(), 3u);
-    EXPECT_EQ(edits.front().kind, 'b');
-    EXPECT_EQ(edits.back().kind, 'e');
+    EXPECT_TRUE(edits.front().kind == 'b' && edits.back().kind == 'e');
     for (std::size_t i = 1; i + 1 < edits.size(); ++i) EXPECT_EQ(edits[i].kind, 's');
-    EXPECT_NEAR(edits[1].value, 0.1f, 1e-4);       // the track's left end
-    EXPECT_NEAR(edits[edits.size() - 2].value, 0.9f, 1e-4); // its right end
+    EXPECT_NEAR(edits[1].value, 0.1f, 1e-4);
+    EXPECT_NEAR(edits[edits.size() - 2].value, 0.9f, 1e-4);
 }
 
-TEST(Widgets, KnobAngles) {
+TEST(Widgets, KnobAnglesAndSwitchHeights) {
     Panel p;
-    auto* k = p.add<CAUGuiKnob>(PanelInset{0, 0, 3, 3}, 70, PanelRect{55, 52, 43, 43}, 100,
-                                nullptr, nullptr, 1, -0.375f, 0.375f);
-    constexpr double kPi = 3.14159265358979323846;
-    // Pointer mark: lower left at 0, top at 0.5, lower right at 1 (point = centre − sin, + cos).
-    EXPECT_NEAR(k->markAngle(0.0f), kPi / 4, 1e-6);
-    EXPECT_NEAR(k->markAngle(0.5f), kPi, 1e-6);
-    EXPECT_NEAR(k->markAngle(1.0f), 7 * kPi / 4, 1e-6);
-    // Pointer positions around the centre (76.5, 73.5): straight up is the middle.
+    auto* k = p.add<CAUGuiKnob>(PanelInset{0, 0, 3, 3}, 70, PanelRect{55, 52, 43, 43}, 100, nullptr,
+                                nullptr, 1, -0.375f, 0.375f);
+    // A 270° sweep around the centre (76.5, 73.5); never exactly on the centre line.
     const int max = k->intMaximum();
-    // The sweep is 270°, from −135° to +135°; the pointer is never exactly on the centre
-    // line, so a few steps either way.
-    EXPECT_NEAR(k->valueAt(76, 20), max / 2, 5);
-    EXPECT_NEAR(k->valueAt(40, 110), 0, 5);             // lower left: the start
-    EXPECT_NEAR(k->valueAt(113, 110), max, 5);          // lower right: the end
-    EXPECT_NEAR(k->valueAt(200, 73), 5 * max / 6, 5);   // level, to the right
-    EXPECT_NEAR(k->valueAt(0, 73), max / 6, 5);         // level, to the left
-
+    const struct {
+        int x, y, value;
+    } at[] = {
+        {76, 20, max / 2}, {40, 110, 0}, {113, 110, max}, {200, 73, 5 * max / 6}, {0, 73, max / 6}};
+    for (const auto& a : at) EXPECT_NEAR(k->valueAt(a.x, a.y), a.value, 5) << a.x << "," << a.y;
     // A three-position switch maps the height absolutely.
-    auto* sw = p.add<CAUGuiKnob>(PanelInset{}, 63, PanelRect{238, 509, 9, 24}, 3,
-                                 nullptr, nullptr, 0, 0.0f, 0.0f);
+    auto* sw = p.add<CAUGuiKnob>(PanelInset{}, 63, PanelRect{238, 509, 9, 24}, 3, nullptr, nullptr,
+                                 0, 0.0f, 0.0f);
     EXPECT_EQ(sw->valueAt(240, 500), sw->intMaximum());
     EXPECT_EQ(sw->valueAt(240, 540), 0);
 }
 
 TEST(Widgets, MeterTypesAndZeroReference) {
-    EXPECT_NEAR(CAUGuiMeter::shownFraction(1, 0.16f, 1.0f), 1.0f, 1e-6);  // sqrt(.16) × 2.5
-    EXPECT_NEAR(CAUGuiMeter::shownFraction(1, 0.04f, 1.0f), 0.5f, 1e-6);
-    EXPECT_NEAR(CAUGuiMeter::shownFraction(2, 30.0f, 100.0f), 0.003f, 1e-6);
-    EXPECT_NEAR(CAUGuiMeter::shownFraction(3, 0.7f, 0.0f), 0.7f, 1e-6);
-    EXPECT_EQ(CAUGuiMeter::shownFraction(1, 0.5f, 0.0f), 1.0f); // clamped, not infinite
-    EXPECT_EQ(CAUGuiMeter::shownFraction(1, 0.0f, 0.0f), 0.0f); // 0/0 shows nothing
+    const struct {
+        int type;
+        float level, reference, shown;
+    } cases[] = {{1, 0.16f, 1.0f, 1.0f}, {1, 0.04f, 1.0f, 0.5f}, {2, 30.0f, 100.0f, 0.003f},
+                 {3, 0.7f, 0.0f, 0.7f},  {1, 0.5f, 0.0f, 1.0f}, // clamped, not infinite
+                 {1, 0.0f, 0.0f, 0.0f}};                        // 0/0 shows nothing
+    for (const auto& c : cases)
+        EXPECT_NEAR(CAUGuiMeter::shownFraction(c.type, c.level, c.reference), c.shown, 1e-6)
+            << c.level;
 }
 
-TEST(Widgets, PatchMenuShowsNoPatchAndChoosesInPanel) {
+TEST(Widgets, MenusChooseInPanelScrollAndFit) {
     Panel p;
-    std::vector<std::pair<MenuKind, int>> chosen;
-    auto* menu = p.add<PatchMenu>(PanelInset{0, 0, 25, 0}, PanelRect{244, 6, 108, 12}, MenuKind::Patch,
-                                  [&](MenuKind k, int i) { chosen.push_back({k, i}); });
+    std::vector<int> chosen;
+    auto* menu = p.add<PatchMenu>(PanelInset{0, 0, 25, 0}, PanelRect{244, 6, 108, 12},
+                                  MenuKind::Patch, [&](MenuKind, int i) { chosen.push_back(i); });
+    EXPECT_EQ(menu->shownText(), "No Patch");
+    menu->setItems({"One"}, 4);
     EXPECT_EQ(menu->shownText(), "No Patch");
     menu->setItems({"One", "Two", "Three"}, 0);
     EXPECT_EQ(menu->shownText(), "One");
-    menu->setItems({"One"}, 4);
-    EXPECT_EQ(menu->shownText(), "No Patch");
-
-    menu->setItems({"One", "Two", "Three"}, 0);
     p.click(250, 10);
-    auto* popup = dynamic_cast<PanelPopupMenu*>(p.canvas.modal());
-    ASSERT_NE(popup, nullptr);
-    EXPECT_GE(popup->frame().y, 18); // opened under the control
-    p.canvas.keyDown(kKeyDown, 0);
-    p.canvas.keyDown(kKeyEnd, 0);
-    p.canvas.keyDown(kKeyUp, 0);
-    p.canvas.keyDown(kKeyReturn, 0);
+    ASSERT_NE(dynamic_cast<PanelPopupMenu*>(p.canvas.modal()), nullptr);
+    EXPECT_GE(p.canvas.modal()->frame().y, 18); // opened under the control
+    p.keys({kKeyDown, kKeyEnd, kKeyUp, kKeyReturn});
     EXPECT_EQ(p.canvas.modal(), nullptr);
-    ASSERT_EQ(chosen.size(), 1u);
-    EXPECT_EQ(chosen[0].second, 1);
+    EXPECT_EQ(chosen, std::vector<int>{1});
     EXPECT_EQ(menu->shownText(), "Two");
-
-    // A click outside cancels.
     p.click(250, 10);
     ASSERT_NE(p.canvas.modal(), nullptr);
-    p.click(900, 500);
+    p.click(900, 500); // a click outside cancels
     EXPECT_EQ(p.canvas.modal(), nullptr);
     EXPECT_EQ(chosen.size(), 1u);
-}
-
-TEST(Widgets, LongMenusScrollAndFitThePanel) {
-    Panel p;
     std::vector<PanelPopupMenu::Item> items;
     for (int i = 0; i < 100; ++i) items.push_back({"Item " + std::to_string(i), i});
-    int chosen = -1;
-    p.canvas.openModal(std::make_unique<PanelPopupMenu>(p.canvas, PanelRect{980, 600, 20, 12},
-                                                        items, 0, [&](int id) { chosen = id; }));
-    auto* menu = static_cast<PanelPopupMenu*>(p.canvas.modal());
-    EXPECT_LE(menu->frame().right(), kPanelWidth);
-    EXPECT_LE(menu->frame().bottom(), kPanelHeight);
-    EXPECT_GE(menu->frame().y, 0);
-    EXPECT_LT(menu->visibleRows(), 100);
-    p.canvas.keyDown(kKeyEnd, 0);
-    EXPECT_EQ(menu->highlighted(), 99);
-    EXPECT_EQ(menu->firstVisible() + menu->visibleRows(), 100);
-    p.canvas.keyDown(kKeyHome, 0);
-    EXPECT_EQ(menu->firstVisible(), 0);
-    for (int i = 0; i < 60; ++i) p.canvas.keyDown(kKeyDown, 0);
-    EXPECT_EQ(menu->highlighted(), 60);
-    EXPECT_LE(menu->firstVisible(), 60);
-    EXPECT_GT(menu->firstVisible() + menu->visibleRows(), 60);
-    p.canvas.keyDown(kKeyReturn, 0);
-    EXPECT_EQ(chosen, 60);
-}
-
-TEST(Widgets, MessageBoxAnswersLater) {
-    Panel p;
-    int answers = 0;
-    bool last = true;
-    p.canvas.openModal(std::make_unique<PanelMessageBox>(p.canvas, "Delete it?", true, [&](bool ok) {
-        ++answers;
-        last = ok;
-    }));
-    auto* box = static_cast<PanelMessageBox*>(p.canvas.modal());
-    const PanelRect cancel = box->cancelButton();
-    p.canvas.redraw();
-    EXPECT_EQ(answers, 0); // nothing waits for the answer
-    p.click(cancel.x + 5, cancel.y + 5);
-    EXPECT_EQ(answers, 1);
-    EXPECT_FALSE(last);
-    EXPECT_EQ(p.canvas.modal(), nullptr);
+    p.canvas.openModal(std::make_unique<PanelPopupMenu>(
+        p.canvas, PanelRect{980, 600, 20, 12}, items, 0, [&](int id) { chosen.push_back(id); }));
+    auto* list = static_cast<PanelPopupMenu*>(p.canvas.modal());
+    const PanelRect f = list->frame();
+    EXPECT_TRUE(f.right() <= kPanelWidth && f.bottom() <= kPanelHeight && f.y >= 0);
+    EXPECT_LT(list->visibleRows(), 100);
+    p.keys({kKeyEnd});
+    EXPECT_EQ(list->highlighted(), 99);
+    EXPECT_EQ(list->firstVisible() + list->visibleRows(), 100);
+    p.keys({kKeyHome});
+    EXPECT_EQ(list->firstVisible(), 0);
+    for (int i = 0; i < 60; ++i) p.keys({kKeyDown});
+    EXPECT_EQ(list->highlighted(), 60);
+    EXPECT_TRUE(list->firstVisible() <= 60 && list->firstVisible() + list->visibleRows() > 60);
+    p.keys({kKeyReturn});
+    EXPECT_EQ(chosen.back(), 60);
 }
 
 TEST(Widgets, VoicesMenuSetsTheVoiceCount) {
@@ -252,50 +293,34 @@ TEST(Widgets, VoicesMenuSetsTheVoiceCount) {
     p.host.clearEdits();
     p.click(620, 10);
     ASSERT_NE(p.canvas.modal(), nullptr);
-    p.canvas.keyDown(kKeyHome, 0);
-    p.canvas.keyDown(kKeyDown, 0);
-    p.canvas.keyDown(kKeyReturn, 0);
+    p.keys({kKeyHome, kKeyDown, kKeyReturn});
     EXPECT_EQ(v->current(), 1);
     // Every gesture closed, the one that opened the menu too.
-    using E = FakePanelHost::Edit;
     const auto edits = p.host.edits();
-    const auto count = [&](char kind) {
-        return std::count_if(edits.begin(), edits.end(), [&](const E& e) { return e.kind == kind; });
+    const auto count = [&](char k) {
+        return std::count_if(edits.begin(), edits.end(), [&](const E& e) { return e.kind == k; });
     };
     EXPECT_EQ(count('b'), count('e'));
     EXPECT_NE(std::find(edits.begin(), edits.end(), E{'s', 81, 1.0f}), edits.end());
 }
 
-} // namespace
-} // namespace moraine::gui
-
-namespace moraine::gui {
-namespace {
-
 // Notes break at 34 characters on a blank, at CR, LF and character 3, and never inside a
 // UTF-8 character.
 TEST(NotesArea, BreaksLinesAsTheBoxShowsThem) {
-    struct Case {
-        std::string text;
-        std::vector<std::string> lines;
-    };
     const std::string x34(34, 'x');
-    const Case cases[] = {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"Two detuned saws under the filter envelope, four voices.",
          {"Two detuned saws under the filter", "envelope, four voices."}},
         {x34 + "yz", {x34, "yz"}},
         {"one\r\ntwo\nthree\rfour\3five", {"one", "two", "three", "four", "five"}},
-        {std::string(33, 'a') + "\xC3\xA9\xC3\xA9", {std::string(33, 'a') + "\xC3\xA9", "\xC3\xA9"}},
+        {std::string(33, 'a') + "\xC3\xA9\xC3\xA9",
+         {std::string(33, 'a') + "\xC3\xA9", "\xC3\xA9"}},
         {"", {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(breakNotes(c.text), c.lines);
-    }
+    for (const auto& [text, lines] : cases) EXPECT_EQ(breakNotes(text), lines) << text;
 }
 
-// Six lines at a time; the slider scrolls through the rest; nothing shows unless the patch
-// asks for its notes.
+// Six lines at a time; the slider scrolls the rest; nothing shows unless the patch asks.
 TEST(NotesArea, ShowsSixLinesAndTheSliderScrollsTheRest) {
     Panel p;
     NotesArea* area = nullptr;
@@ -307,11 +332,9 @@ TEST(NotesArea, ShowsSixLinesAndTheSliderScrollsTheRest) {
     EXPECT_EQ(area->lineCount(), 0);
     area->setText(text, true);
     EXPECT_EQ(area->lineCount(), 10);
-    p.canvas.mouseDown(255, 359 + 83, 0); // the bottom: the last six lines
-    p.canvas.mouseUp(255, 359 + 83, 0);
+    p.click(255, 359 + 83); // the bottom: the last six lines
     EXPECT_EQ(area->firstLine(), 4);
-    p.canvas.mouseDown(255, 359 + 42, 0); // half way
-    p.canvas.mouseUp(255, 359 + 42, 0);
+    p.click(255, 359 + 42); // half way
     EXPECT_EQ(area->firstLine(), 2);
     area->setFirstLine(99);
     EXPECT_EQ(area->firstLine(), 4);
