@@ -57,22 +57,10 @@ const PatchValue* find(const PatchRecord& r, const char (&code)[5]) {
     return nullptr;
 }
 
-MidiMapEntry sampleEntry() {
-    MidiMapEntry e;
-    e.channel = 3;
-    e.controller = 74;
-    e.target = 23;
-    e.sources = kSourceController | kSourceVelocity | kSourceAftertouch;
-    const float ranges[4][2] = {{10, 20}, {5, 100}, {0, 64}, {32.5f, 127}};
-    const int curves[4] = {2, 1, 0, 2};
-    const int inverts[4] = {1, 0, 1, 1};
-    std::memcpy(e.range, ranges, sizeof ranges);
-    std::memcpy(e.curve, curves, sizeof curves);
-    std::memcpy(e.invert, inverts, sizeof inverts);
-    return e;
-}
-
-// ---------------------------------------------------------------- the record
+// clang-format off
+const MidiMapEntry kEntry{3, 74, 23, kSourceController | kSourceVelocity | kSourceAftertouch,
+                          {{10, 20}, {5, 100}, {0, 64}, {32.5f, 127}}, {2, 1, 0, 2}, {1, 0, 1, 1}};
+// clang-format on
 
 TEST(PatchRecord, SetValueReplacesInPlaceOrAppends) {
     PatchRecord r;
@@ -83,48 +71,11 @@ TEST(PatchRecord, SetValueReplacesInPlaceOrAppends) {
     r.setValue(kValueInteger, fourcc("vcss"), 4, 0, 0);
     r.setValue(kValuePatched, fourcc("vo1c"), 0, 0, fourcc("mlt4"));
     EXPECT_EQ(write(r), "2 : vo1c = mlt4\n0 : vcss = 4  //\n" + kDefaultTail);
-
-    r.addMidiEntry(sampleEntry());
+    r.addMidiEntry(kEntry);
     r.modified = false;
     r.clearMidiEntries();
     EXPECT_TRUE(r.modified);
     EXPECT_TRUE(r.midiEntries.empty());
-}
-
-// ---------------------------------------------------------------- writing
-
-TEST(PatchText, ASmallPatchWritesExactly) {
-    PatchRecord r;
-    r.setValue(kValueInteger, fourcc("vcss"), 8, 0, 0);
-    r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
-    r.setValue(kValuePatched, fourcc("plg5"), 0, 0, fourcc("mlt4"));
-    r.setValue(kValueUnpatched, fourcc("plg6"), 0, 0, 0);
-    r.addMidiEntry(sampleEntry());
-    r.beatSync[0] = 1;
-    r.beatSync[1] = 12;
-    r.locked = 1;
-    r.midiProgram = 5;
-    r.beatOffset[1] = 0.25f;
-    r.name = "Bass";
-    r.author = "Ann";
-    r.date = "1 May";
-    r.notes = "two\nlines";
-    EXPECT_EQ(write(r), "0 : vcss = 8  //\n"
-                        "1 : vo1c = 0.5000000000000000000000000000000000000000\n"
-                        "2 : plg5 = mlt4\n"
-                        "3 : plg6 = 0\n"
-                        "14 : 3, 74, 23, 10, 5.000000, 100.000000, 0.000000, 64.000000, "
-                        "32.500000, 127.000000, 1, 0, 0, 1, 2, 1\n"
-                        "10 : 1, 12, 0, 24\n"
-                        "11 : 1\n"
-                        "12 : 0\n"
-                        "15 : 5\n"
-                        "16 : 0.000000, 0.250000\n"
-                        "4 : PatchName = Bass\n"
-                        "5 : PatchAuthor = Ann\n"
-                        "6 : PatchDate = 1 May\n"
-                        "7 : PatchNotes = two\nlines\n");
-    EXPECT_EQ(write(r), r.text());
 }
 
 // Values the reader could not take back as they are are written as ones it can.
@@ -155,8 +106,7 @@ TEST(PatchText, LongTextsAreCutTo511Bytes) {
     // A two-byte character across the limit is left out whole.
     r.date = std::string(510, 'd') + "\xC3\xA9" + "tail";
     const PatchRecord back = read(write(r));
-    EXPECT_EQ(back.name, std::string(511, 'n'));
-    EXPECT_EQ(back.notes, std::string(511, 'x'));
+    EXPECT_TRUE(back.name == std::string(511, 'n') && back.notes == std::string(511, 'x'));
     EXPECT_EQ(back.date, std::string(510, 'd'));
     // Reading cuts the same way.
     EXPECT_EQ(read("4 : PatchName = " + std::string(900, 'q') + "\n").name, std::string(511, 'q'));
@@ -179,7 +129,6 @@ TEST(PatchText, ATextTooLongForTheBufferKeepsItsClosingLines) {
     EXPECT_EQ(back.name, "Big");
     EXPECT_GT(back.values.size(), 500u);
     EXPECT_EQ(back.values[0].code, fourcc("0000"));
-
     // A buffer too small even for the closing lines holds whole lines only.
     char small[40];
     std::memset(small, '#', sizeof small);
@@ -193,35 +142,41 @@ TEST(PatchText, ATextTooLongForTheBufferKeepsItsClosingLines) {
     EXPECT_EQ(r.writeText(nullptr, 100), 0);
 }
 
-TEST(PatchText, EveryRecordKindRoundTrips) {
+TEST(PatchText, EveryRecordKindWritesExactlyAndRoundTrips) {
     PatchRecord r;
-    r.setValue(kValueInteger, fourcc("shgt"), 7, 0, 0);
+    r.setValue(kValueInteger, fourcc("vcss"), 8, 0, 0);
+    r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
     for (double v : {-3.0517578125e-05, 0.1, 1234.5678})
         r.setValue(kValueReal, fourcc(v < 0 ? "vffc" : v < 1 ? "vfff" : "vffr"), 0, v, 0);
-    r.setValue(kValuePatched, fourcc("pl18"), 0, 0, fourcc("noco"));
-    r.setValue(kValueUnpatched, fourcc("mlt1"), 0, 0, 0);
+    r.setValue(kValuePatched, fourcc("plg5"), 0, 0, fourcc("mlt4"));
+    r.setValue(kValueUnpatched, fourcc("plg6"), 0, 0, 0);
     r.setValue(kValueReal, fourcc("mvol"), 0, 0.75, 0);
-    r.addMidiEntry(sampleEntry());
-    MidiMapEntry wheel;
-    wheel.channel = 15;
-    wheel.target = 178;
-    wheel.sources = kSourceModWheel;
-    wheel.range[2][0] = 127.0f;
-    wheel.range[2][1] = 0.0f;
-    r.addMidiEntry(wheel);
-    const int beats[4] = {1, 6, 1, 96};
+    r.addMidiEntry(kEntry);
+    r.addMidiEntry({15, 0, 178, kSourceModWheel, {{0, 127}, {0, 127}, {127, 0}, {0, 127}}});
+    const int beats[4] = {1, 12, 0, 24};
     std::memcpy(r.beatSync, beats, sizeof beats);
     r.locked = r.displayNotes = 1;
-    r.midiProgram = 127;
+    r.midiProgram = 5;
     r.beatOffset[0] = -0.5f;
-    r.beatOffset[1] = 3.25f;
-    r.name = "Round Trip";
-    r.author = "Someone";
-    r.date = "today";
+    r.beatOffset[1] = 0.25f;
+    r.name = "Bass";
+    r.author = "Ann";
+    r.date = "1 May";
     r.notes = "first\n\n  indented\r\nlast";
-
-    const PatchRecord back = read(write(r));
-    EXPECT_EQ(write(back), write(r));
+    const std::string text = write(r);
+    EXPECT_EQ(text, "0 : vcss = 8  //\n1 : vo1c = 0.5000000000000000000000000000000000000000\n" +
+                        real("vffc", -3.0517578125e-05) + real("vfff", 0.1) +
+                        real("vffr", 1234.5678) + "2 : plg5 = mlt4\n3 : plg6 = 0\n" +
+                        real("mvol", 0.75) +
+                        "14 : 3, 74, 23, 10, 5.000000, 100.000000, 0.000000, 64.000000, "
+                        "32.500000, 127.000000, 1, 0, 0, 1, 2, 1\n"
+                        "14 : 15, 0, 178, 4, 0.000000, 127.000000, 127.000000, 0.000000, 0.000000, "
+                        "127.000000, 0, 0, 0, 0, 0, 0\n10 : 1, 12, 0, 24\n11 : 1\n12 : 1\n15 : 5\n"
+                        "16 : -0.500000, 0.250000\n4 : PatchName = Bass\n5 : PatchAuthor = Ann\n"
+                        "6 : PatchDate = 1 May\n7 : PatchNotes = first\n\n  indented\r\nlast\n");
+    EXPECT_EQ(text, r.text());
+    const PatchRecord back = read(text);
+    EXPECT_EQ(write(back), text);
     EXPECT_EQ(back.notes, r.notes);
     EXPECT_FALSE(back.modified);
     ASSERT_EQ(back.values.size(), r.values.size()); // mvol read, so none appended
@@ -236,14 +191,10 @@ TEST(PatchText, TheHostsLocaleDoesNotMatter) {
     const std::string plain = write(r);
     testing::CommaDecimalLocale comma;
     if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale installed";
-    const std::string local = write(r);
+    EXPECT_EQ(write(r), plain);
     const PatchRecord back = read(plain);
-    EXPECT_EQ(local, plain);
-    EXPECT_EQ(find(back, "vo1c")->real, 0.125);
-    EXPECT_EQ(back.beatOffset[0], 1.5f);
+    EXPECT_TRUE(find(back, "vo1c")->real == 0.125 && back.beatOffset[0] == 1.5f);
 }
-
-// ---------------------------------------------------------------- reading
 
 // Each text as the writer gives it back once read: what is kept, what is left out, what
 // comes back at a safe value.
@@ -276,22 +227,11 @@ TEST(PatchText, TextsReadAsTheWriterWouldHaveThem) {
              "14 : 1, 2, 3, 14, 0.000000, 1.000000, 2.000000, 3.000000, 4.000000, "
              "5.000000, 1, 1, 2, 0, 1, 1\n" +
              kDefaultTail},
-        // Lines that do not parse are left out whole.
-        {"1 : vo1c = \n"      // no number
-         "1 : vo2c = nan\n"   // not finite
-         "1 : vo3c = 1e999\n" // out of range
-         "0 : vcss\n"         // no value
-         "0 : klch = x\n"     // not a number
-         "2 : plg5 =\n"       // no link code
-         "2 : plg6 = mlt45\n" // not a code
-         "1 vo1f = 0.5\n"     // no colon
-         "14 : 1, 2, 3\n"     // cut short
-         "14 : a, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1, 1, 1, 1, 1, 1\n"
-         "14 : 0, 0, 5, 2, -20, 900, inf, 1, 2, 3, 0, 0, 0, 0, 0, 0\n" // a range not finite
-         "10 : 1, 2\n"                                                 // cut short
-         "11 : \n15 : x\n16 : 0.5\n"
-         "0 : 99999999999999999999999 = 1\n"
-         "3 : plg7\n", // the rest of a type-3 line is ignored
+        // Lines that do not parse are left out whole; the rest of a type-3 line is ignored.
+        {"1 : vo1c = \n1 : vo2c = nan\n1 : vo3c = 1e999\n0 : vcss\n0 : klch = x\n2 : plg5 =\n"
+         "2 : plg6 = mlt45\n1 vo1f = 0.5\n14 : 1, 2, 3\n10 : 1, 2\n11 : \n15 : x\n16 : 0.5\n"
+         "14 : a, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1, 1, 1, 1, 1, 1\n0 : 99999999999999999999999 = 1\n"
+         "14 : 0, 0, 5, 2, -20, 900, inf, 1, 2, 3, 0, 0, 0, 0, 0, 0\n3 : plg7\n",
          "3 : plg7 = 0\n" + tail},
         // Numbers out of range read as safe values; finite MIDI ranges are kept to 0..127.
         {"0 : vcss = 12\n0 : klch = -4\n10 : 1, 0, 1, -5\n15 : 300\n"
@@ -303,7 +243,6 @@ TEST(PatchText, TextsReadAsTheWriterWouldHaveThem) {
              "\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(canonical(c.text), c.expected) << c.text;
-
     const DiagnosticsOn verbose;
     ::testing::internal::CaptureStderr();
     read("1 : mvol = 0.3\n");
@@ -316,35 +255,31 @@ TEST(PatchText, TextsReadAsTheWriterWouldHaveThem) {
 TEST(PatchText, ReadingResetsTheListsAndBeatSettingsOnly) {
     PatchRecord r;
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.25, 0);
-    r.addMidiEntry(sampleEntry());
-    r.beatSync[1] = 3;
-    r.midiProgram = 9;
+    r.addMidiEntry(kEntry);
+    r.beatSync[1] = r.midiProgram = 3;
     r.beatOffset[0] = 2.0f;
     r.locked = r.displayNotes = 1;
-    r.name = "kept";
-    r.notes = "kept too";
+    r.name = r.notes = "kept";
     r.modified = false;
     r.readText("0 : vcss = 2\n");
     EXPECT_EQ(write(r), "0 : vcss = 2  //\n" + kVolume +
-                            "10 : 0, 24, 0, 24\n11 : 1\n12 : 1\n15 : -1\n16 : 0.000000, "
-                            "0.000000\n4 : PatchName = kept\n5 : PatchAuthor = \n6 : PatchDate = "
-                            "\n7 : PatchNotes = kept too\n");
+                            "10 : 0, 24, 0, 24\n11 : 1\n12 : 1\n15 : -1\n16 : 0.000000, 0.000000\n"
+                            "4 : PatchName = kept\n5 : PatchAuthor = \n6 : PatchDate = \n"
+                            "7 : PatchNotes = kept\n");
     EXPECT_FALSE(r.modified);
 }
 
 TEST(PatchText, TheNotesRunToTheEndOfTheTextAndNeverPastIt) {
     PatchRecord r = read("4 : PatchName = N\n7 : PatchNotes = one\n10 : 1, 2, 3, 4\nthree\n");
     EXPECT_EQ(r.notes, "one\n10 : 1, 2, 3, 4\nthree");
-    EXPECT_EQ(r.beatSync[0], 0);
-    EXPECT_EQ(r.name, "N");
+    EXPECT_TRUE(r.beatSync[0] == 0 && r.name == "N");
     // "=" as the last character: two characters on would be the next line or past the text.
     r = read("4 : PatchName =\n5 : PatchAuthor = A\n6 : PatchDate\n");
     EXPECT_EQ(r.name + "|" + r.author + "|" + r.date, "|A|");
     EXPECT_EQ(read("7 : PatchNotes =").notes, "");
     EXPECT_EQ(read("7 : PatchNotes =\nnext").notes, "next");
     r = read("7 : notes without an equals sign\n11 : 1\n");
-    EXPECT_EQ(r.notes, "");
-    EXPECT_EQ(r.locked, 1);
+    EXPECT_TRUE(r.notes.empty() && r.locked == 1);
 }
 
 TEST(PatchText, CrLfReadsLikeLfExceptTheNotes) {
@@ -361,18 +296,13 @@ TEST(PatchText, CrLfReadsLikeLfExceptTheNotes) {
     EXPECT_EQ(b.notes, "a\n\nb\r\nc");
     a.notes = b.notes = "";
     EXPECT_EQ(write(b), write(a));
-    EXPECT_EQ(write(a).find("0 : vcss = 5  //\n" + real("vo1c", 0.75) + "2 : plg5 = mlt4\n"), 0u);
-    EXPECT_NE(write(a).find("1, 0, 2, 1, 0, 0\n10 : 1, 12, 0, 48\n11 : 1\n12 : 1\n15 : 7\n16 : "
-                            "0.500000, 0.250000\n4 : PatchName = Name\n5 : PatchAuthor = "
-                            "Author\n6 : PatchDate = Date\n"),
-              std::string::npos);
-
+    EXPECT_TRUE(a.values.size() == 5 && a.midiEntries.size() == 1 && a.beatSync[3] == 48 &&
+                a.midiProgram == 7 && a.beatOffset[1] == 0.25f && a.date == "Date");
     // A lone CR further on (here inside the notes) must not swallow the LF lines before it.
     const PatchRecord r =
         read("1 : vo1c = 0.5\n0 : vcss = 2\r\n11 : 1\n7 : PatchNotes = x\ry\r\nz\n");
     ASSERT_EQ(r.values.size(), 3u);
-    EXPECT_EQ(r.values[1].integer, 2);
-    EXPECT_EQ(r.locked, 1);
+    EXPECT_TRUE(r.values[1].integer == 2 && r.locked == 1);
     EXPECT_EQ(r.notes, "x\ny\r\nz");
     // Notes read from a CR LF text survive being written and read again.
     const PatchRecord once = read("1 : vo1c = 0.5\r\n7 : PatchNotes = p\r\nq\r\n");
@@ -380,76 +310,74 @@ TEST(PatchText, CrLfReadsLikeLfExceptTheNotes) {
 }
 
 TEST(PatchText, ReadingStopsAtANulAndStoresOneAtTheLength) {
-    std::string text = "0 : vcss = 2\n";
-    text += '\0';
-    text += "11 : 1\n";
-    const PatchRecord r = read(text);
-    EXPECT_EQ(r.values.size(), 2u);
-    EXPECT_EQ(r.locked, 0);
-
+    const PatchRecord r = read(std::string("0 : vcss = 2\n\0"
+                                           "11 : 1\n",
+                                           21));
+    EXPECT_TRUE(r.values.size() == 2 && r.locked == 0);
     char buffer[] = "11 : 1\n12 : 1\n#";
     PatchRecord p;
     p.readText(buffer, 7); // only the first line
-    EXPECT_EQ(buffer[7], '\0');
-    EXPECT_EQ(p.locked, 1);
-    EXPECT_EQ(p.displayNotes, 0);
+    EXPECT_TRUE(buffer[7] == '\0' && p.locked == 1 && p.displayNotes == 0);
 }
 
-// ---------------------------------------------------------------- files
+// A record whose file is `name`.qix in the folder.
+PatchRecord inFolder(const TempDataFolder& folder, const std::string& name) {
+    PatchRecord r;
+    r.folder = folder.path().substr(0, folder.path().size() - 1);
+    r.fileName = name;
+    return r;
+}
 
 TEST(PatchFile, SavesOnlyWhenModifiedAndLoadsBack) {
     TempDataFolder folder;
-    PatchRecord r;
-    r.folder = folder.path() + "g";
-    r.fileName = "0";
-    std::filesystem::create_directory(r.folder);
+    PatchRecord r = inFolder(folder, "0");
     r.name = "Saved";
     EXPECT_TRUE(r.saveFile());
-    EXPECT_FALSE(folder.exists("g/0.qix"));
-
+    EXPECT_FALSE(folder.exists("0.qix"));
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
     r.author = "Me";
     r.notes = "line one\nline two";
     const DiagnosticsOn verbose;
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(r.saveFile());
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said.rfind("opening " + r.folder + "/0.qix to save patch\n", 0), 0u) << said;
-    EXPECT_EQ(folder.read("g/0.qix"), r.text()); // single LF line ends, no translation
-    EXPECT_FALSE(folder.exists("g/0.qix.tmp"));
-
-    PatchRecord loaded;
-    loaded.folder = r.folder;
-    loaded.fileName = "0";
-    loaded.author = "old";
-    loaded.date = "old";
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "opening " + r.folder + "/0.qix to save patch\nsaved patch " + r.folder + "/0.qix\n");
+    EXPECT_EQ(folder.read("0.qix"), r.text()); // single LF line ends, no translation
+    EXPECT_FALSE(folder.exists("0.qix.tmp"));
+    PatchRecord loaded = inFolder(folder, "0");
+    loaded.author = loaded.date = "old";
     ASSERT_TRUE(loaded.loadFile());
     EXPECT_EQ(loaded.date, ""); // emptied before reading
     EXPECT_EQ(write(loaded), write(read(r.text())));
     EXPECT_FALSE(loaded.modified);
-
     // A missing file leaves the record as it was.
     loaded.fileName = "1";
     EXPECT_FALSE(loaded.loadFile());
     EXPECT_EQ(loaded.author, "Me");
     EXPECT_EQ(loaded.values.size(), 2u);
+    // A huge file is read only in part.
+    std::string text = "1 : vo1c = 0.5\n7 : PatchNotes = x\n";
+    text.resize(3u << 20, 'y');
+    folder.write("big.qix", text);
+    PatchRecord big = inFolder(folder, "big");
+    ASSERT_TRUE(big.loadFile());
+    EXPECT_EQ(find(big, "vo1c")->real, 0.5);
+    EXPECT_EQ(big.notes.size(), size_t(kPatchTextFieldLimit));
 }
 
 TEST(PatchFile, AFolderThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
     TempDataFolder folder;
-    PatchRecord r;
-    r.folder = folder.path() + "missing";
-    r.fileName = "reset";
+    PatchRecord r = inFolder(folder, "reset");
+    r.folder += "/missing";
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
     const DiagnosticsOn verbose;
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(r.saveFile());
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "opening " + r.folder +
-                                                            "/reset.qix to save patch\n"
-                                                            "error opening file to save patch!!\n");
-
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "opening " + r.folder +
+                  "/reset.qix to save patch\nerror opening file to save patch!!\n");
     // A write that dies after the temporary file: the old patch stays whole.
-    r.folder = folder.path().substr(0, folder.path().size() - 1);
+    r.folder = inFolder(folder, "").folder;
     folder.write("reset.qix", "old patch");
     setReplaceFileInterruptedForTesting(true);
     ::testing::internal::CaptureStderr();
@@ -459,19 +387,6 @@ TEST(PatchFile, AFolderThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
     EXPECT_EQ(folder.read("reset.qix"), "old patch");
     EXPECT_TRUE(r.saveFile());
     EXPECT_NE(folder.read("reset.qix").find("vo1c"), std::string::npos);
-}
-
-TEST(PatchFile, AHugeFileIsReadOnlyInPart) {
-    TempDataFolder folder;
-    std::string text = "1 : vo1c = 0.5\n7 : PatchNotes = x\n";
-    text.resize(3u << 20, 'y');
-    folder.write("big.qix", text);
-    PatchRecord r;
-    r.folder = folder.path().substr(0, folder.path().size() - 1);
-    r.fileName = "big";
-    ASSERT_TRUE(r.loadFile());
-    EXPECT_EQ(find(r, "vo1c")->real, 0.5);
-    EXPECT_EQ(r.notes.size(), size_t(kPatchTextFieldLimit));
 }
 
 } // namespace
