@@ -231,6 +231,9 @@ TEST(Dialogs, PatchManagerDeleteAsksInsideTheDialogAndCutThenEscapeDiscards) {
     p.view->idle();
     ASSERT_NE(p.box(), nullptr);
     EXPECT_NE(p.box()->text().find("Are you sure you want to delete 1 Patch"), std::string::npos);
+    const PanelRect f = d->frame(), b = p.box()->frame(); // centred on the dialog that asks
+    EXPECT_LE(std::abs((b.x - f.x) - (f.right() - b.right())), 1);
+    EXPECT_LE(std::abs((b.y - f.y) - (f.bottom() - b.bottom())), 1);
     p.key(kKeyEscape); // the box's Cancel, not the dialog's
     EXPECT_EQ(p.dialog(), d);
     EXPECT_EQ(count(), patches);
