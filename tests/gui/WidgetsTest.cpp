@@ -2,6 +2,8 @@
 
 #include "gui/FakePanelHost.h"
 
+#include <cairo.h>
+#include <cstdint>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -332,6 +334,20 @@ TEST(NotesArea, ShowsSixLinesAndTheSliderScrollsTheRest) {
     EXPECT_EQ(area->lineCount(), 0);
     area->setText(text, true);
     EXPECT_EQ(area->lineCount(), 10);
+    // Six lines are drawn, 14 px apart from y 359; the strip where a seventh would go stays dark.
+    p.canvas.redraw();
+    cairo_surface_flush(p.canvas.surface());
+    auto lit = [&](int y0, int y1) {
+        const auto* data = cairo_image_surface_get_data(p.canvas.surface());
+        const int stride = cairo_image_surface_get_stride(p.canvas.surface());
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 101; x < 236; ++x)
+                n += ((reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] >> 8) & 0xff) > 200;
+        return n;
+    };
+    EXPECT_GT(lit(430, 442), 0);
+    EXPECT_EQ(lit(446, 458), 0);
     p.click(255, 359 + 83); // the bottom: the last six lines
     EXPECT_EQ(area->firstLine(), 4);
     p.click(255, 359 + 42); // half way
