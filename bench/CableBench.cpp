@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <initializer_list>
+
 namespace {
 
 using namespace moraine;
@@ -29,8 +31,13 @@ struct PatchedPanel {
     }
 };
 
-void drag(benchmark::State& state, bool cords, int fromX, int fromY) {
+// `carried`: inputs patched from the dragged output beforehand, carried off with it.
+void drag(benchmark::State& state, bool cords, int fromX, int fromY,
+          std::initializer_list<int> carried = {}) {
     PatchedPanel p(cords);
+    for (int in : carried) p.host.hostSets(in, 58.0f);
+    if (carried.size() != 0)
+        for (int i = 0; i < 3; ++i) p.view.idle();
     auto& canvas = p.view.canvas();
     canvas.mouseDown(fromX, fromY, 0);
     int tick = 0;
@@ -52,19 +59,7 @@ BENCHMARK(cordDragAmongEightCords)->Unit(benchmark::kMicrosecond);
 
 // Three plugs carried off one output at once.
 void cordDragThreeCarried(benchmark::State& state) {
-    PatchedPanel p(false);
-    for (int in : {121, 122, 123}) p.host.hostSets(in, 58.0f);
-    for (int i = 0; i < 3; ++i) p.view.idle();
-    auto& canvas = p.view.canvas();
-    canvas.mouseDown(237, 163, 0);
-    int tick = 0;
-    for (auto _ : state) {
-        int x, y;
-        PatchedPanel::sweep(tick++, x, y);
-        canvas.mouseMove(x, y, true, 0);
-        benchmark::DoNotOptimize(p.view.idle().size());
-    }
-    canvas.mouseUp(5, 5, 0);
+    drag(state, false, 237, 163, {121, 122, 123});
 }
 BENCHMARK(cordDragThreeCarried)->Unit(benchmark::kMicrosecond);
 
