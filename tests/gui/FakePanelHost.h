@@ -1,10 +1,12 @@
 // A PanelHost without an instrument: parameter values in atomics, a record of every edit
-// the panel sends, and a real patch library on a temporary data folder.
+// the panel sends, and a real patch library on a temporary data folder; and the whole
+// panel on it.
 #pragma once
 
 #include "patch/MidiMap.h"
 #include "patch/PatchLibrary.h"
 #include "patch/PatchManager.h"
+#include "gui/PanelView.h"
 #include "platform/Resources.h"
 #include "plugin/PanelHost.h"
 #include "support/RecordingMessages.h"
@@ -43,12 +45,12 @@ public:
     float parameterValue(int index) const override {
         return index >= 0 && index < kParamCount ? values_[index].load() : 0.0f;
     }
-    void beginEdit(int index) override { record({'b', index, 0.0f}); }
+    void beginEdit(int index) override { edits.push_back({'b', index, 0.0f}); }
     void setFromPanel(int index, float v) override {
         values_[index].store(v);
-        record({'s', index, v});
+        edits.push_back({'s', index, v});
     }
-    void endEdit(int index) override { record({'e', index, 0.0f}); }
+    void endEdit(int index) override { edits.push_back({'e', index, 0.0f}); }
     ParameterDirtySet& dirtyParameters() override { return dirty_; }
     void panelNote(int key, int velocity) override { panelNotes.push_back({key, velocity}); }
     void envelopeTrigger(bool pressed) override { envelope.push_back(pressed); }
@@ -76,14 +78,8 @@ public:
     bool loadTuning(int) override { return false; }
     int tuningProgram() const override { return 0; }
     void setMessageSink(MessageSink* s) override { sink = s; }
-    std::vector<Edit> edits() const {
-        std::lock_guard lock(mutex_);
-        return edits_;
-    }
-    void clearEdits() {
-        std::lock_guard lock(mutex_);
-        edits_.clear();
-    }
+    // Edits come from the panel's thread only.
+    std::vector<Edit> edits;
     PanelSnapshot snap;
     std::vector<bool> envelope, portamento;
     std::vector<std::pair<int, int>> panelNotes; // key, velocity
@@ -97,10 +93,6 @@ private:
         folder.write("defaultLibrary", std::string(findResource("defaultLibrary")));
         return folder.path();
     }
-    void record(const Edit& e) {
-        std::lock_guard lock(mutex_);
-        edits_.push_back(e);
-    }
     TempDataFolder folder_;
     RecordingMessages console_;
     std::optional<PatchLibrary> library_;
@@ -109,9 +101,22 @@ private:
     MidiMapFiles mapFiles_;
     std::atomic<float> values_[kParamCount];
     ParameterDirtySet dirty_;
-    mutable std::mutex mutex_;
     std::recursive_mutex controlMutex_;
-    std::vector<Edit> edits_;
+};
+
+// The whole panel on the fake host after its first paint, any message box (missing art)
+// answered.
+struct FakeEditor {
+    FakePanelHost host;
+    gui::Moraine_VSTView view{host};
+    gui::CAUGuiCanvas& c = view.canvas();
+    FakeEditor() {
+        view.idle();
+        for (int i = 0; i < 100 && (c.modal() || view.messages().pending()); ++i) {
+            c.keyDown(gui::kKeyReturn, 0);
+            view.idle();
+        }
+    }
 };
 
 } // namespace moraine::testing

@@ -77,9 +77,7 @@ TEST(PanelLayout, RowsAgreeWithTheirImagesAndParameters) {
 TEST(PanelLayout, LookupsFindTheirRows) {
     EXPECT_EQ(findPanelControl(PanelAction::Voices)->parameter, 81);
     EXPECT_EQ(findPanelControl("mlt4")->parameter, 178);
-    EXPECT_STREQ(findPanelControl(1)->image, "vert_switch.png");
     EXPECT_EQ(findPanelControl(PanelAction::Keyboard)->keyLowest, 36);
-    EXPECT_EQ(findPanelControl("Master Bypass light")->frame, (PanelRect{947, 342, 34, 34}));
     EXPECT_EQ(findPanelControl(0), nullptr);
     EXPECT_EQ(findPanelControl(PanelAction::Parameter), nullptr);
     EXPECT_NE(findPanelImage("HORZ_KNOB.PNG"), nullptr);
