@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -293,9 +294,12 @@ TEST(MidiMapFile, GarbageLinesAreSkippedOneByOne) {
 TEST(MidiMapFile, NamedMapsAreListedSavedAndLoaded) {
     TempDataFolder folder;
     const std::string sub = "Larchmere Audio/Moraine Deck/";
+    MidiMap map;
+    MidiMapFiles none; // without a data folder nothing is read or written
+    EXPECT_EQ(none.saveMap("x", map), -1);
+    EXPECT_FALSE(none.loadMap(0, map));
     MidiMapFiles files;
     files.setFolder(folder.path() + sub); // saving creates the data folder
-    MidiMap map;
     files.startUp(map);
     EXPECT_TRUE(files.mapNames().empty());
     EXPECT_EQ(files.shownName(), "Default Map");
@@ -320,38 +324,26 @@ TEST(MidiMapFile, NamedMapsAreListedSavedAndLoaded) {
     setReplaceFileInterruptedForTesting(false);
     EXPECT_EQ(folder.read(sub + "0.mmap"), saved);
     EXPECT_EQ(folder.read(sub + "midiMapList"), "Live\nStudio\n");
+    // The list's lines are read trimmed, whatever ends them; a name without a file loads
+    // nothing and leaves the shown name.
+    folder.write(sub + "midiMapList", "Live  \r\n\n   \nStudio\t\nThird");
     MidiMapFiles again;
     again.setFolder(folder.path() + sub);
     MidiMap loaded;
     again.startUp(loaded);
-    EXPECT_EQ(again.mapNames(), (std::vector<std::string>{"Live", "Studio"}));
+    EXPECT_EQ(again.mapNames(), (std::vector<std::string>{"Live", "Studio", "Third"}));
     EXPECT_EQ(again.shownName(), "Live");
     EXPECT_EQ(matches(loaded, kSourceController, 6, 2), Targets{41});
     EXPECT_TRUE(again.loadMap(1, loaded));
     EXPECT_EQ(again.shownName(), "Studio");
     EXPECT_EQ(matches(loaded, kSourceController, 6, 2), Targets{});
-    EXPECT_FALSE(again.loadMap(7, loaded) || again.loadMap(-1, loaded));
+    EXPECT_FALSE(again.loadMap(2, loaded) || again.loadMap(7, loaded) || again.loadMap(-1, loaded));
     EXPECT_EQ(again.shownName(), "Studio");
-    EXPECT_EQ(again.saveMap("Other", loaded), 2);
-}
-
-TEST(MidiMapFile, ListLinesAreTrimmedAndMissingFilesChangeNothing) {
-    TempDataFolder folder;
-    folder.write("midiMapList", "First  \r\n\n   \nSecond\t\nThird");
-    folder.write("2.mmap", "4: 0, 30, 40, 1, 0.0, 127.0, 0, 0\n");
-    MidiMapFiles files;
-    files.setFolder(folder.path());
-    MidiMap map;
-    files.startUp(map); // no 0.mmap
-    EXPECT_EQ(files.mapNames(), (std::vector<std::string>{"First", "Second", "Third"}));
-    EXPECT_EQ(files.shownName(), "Default Map");
-    EXPECT_EQ(map.size(), 12);
-    EXPECT_TRUE(files.loadMap(2, map));
-    EXPECT_EQ(files.shownName(), "Third");
-    EXPECT_EQ(matches(map, kSourceController, 30, 0), Targets{40});
-    MidiMapFiles none; // without a data folder nothing is read or written
-    EXPECT_EQ(none.saveMap("x", map), -1);
-    EXPECT_FALSE(none.loadMap(0, map));
+    EXPECT_EQ(again.saveMap("Other", loaded), 3);
+    // Without map 0 the instrument starts on the default map.
+    std::filesystem::remove(folder.path() + sub + "0.mmap");
+    again.startUp(loaded);
+    EXPECT_TRUE(again.shownName() == "Default Map" && loaded.size() == 12);
 }
 
 } // namespace

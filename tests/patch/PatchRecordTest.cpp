@@ -3,7 +3,6 @@
 #include "patch/PatchRecord.h"
 #include "platform/Files.h"
 #include "support/CommaLocale.h"
-#include "support/Diagnostics.h"
 #include "support/TempDataFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@
 namespace moraine {
 namespace {
 
-using testing::DiagnosticsOn;
 using testing::TempDataFolder;
 
 PatchRecord read(const std::string& text) {
@@ -243,10 +241,6 @@ TEST(PatchText, TextsReadAsTheWriterWouldHaveThem) {
              "\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(canonical(c.text), c.expected) << c.text;
-    const DiagnosticsOn verbose;
-    ::testing::internal::CaptureStderr();
-    read("1 : mvol = 0.3\n");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "found volume info\n");
     PatchRecord none;
     none.readText(nullptr, 10);
     EXPECT_EQ(write(none), tail);
@@ -337,11 +331,7 @@ TEST(PatchFile, SavesOnlyWhenModifiedAndLoadsBack) {
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
     r.author = "Me";
     r.notes = "line one\nline two";
-    const DiagnosticsOn verbose;
-    ::testing::internal::CaptureStderr();
     EXPECT_TRUE(r.saveFile());
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "opening " + r.folder + "/0.qix to save patch\nsaved patch " + r.folder + "/0.qix\n");
     EXPECT_EQ(folder.read("0.qix"), r.text()); // single LF line ends, no translation
     EXPECT_FALSE(folder.exists("0.qix.tmp"));
     PatchRecord loaded = inFolder(folder, "0");
@@ -370,19 +360,12 @@ TEST(PatchFile, AFolderThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
     PatchRecord r = inFolder(folder, "reset");
     r.folder += "/missing";
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.5, 0);
-    const DiagnosticsOn verbose;
-    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(r.saveFile());
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "opening " + r.folder +
-                  "/reset.qix to save patch\nerror opening file to save patch!!\n");
     // A write that dies after the temporary file: the old patch stays whole.
     r.folder = inFolder(folder, "").folder;
     folder.write("reset.qix", "old patch");
     setReplaceFileInterruptedForTesting(true);
-    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(r.saveFile());
-    ::testing::internal::GetCapturedStderr();
     setReplaceFileInterruptedForTesting(false);
     EXPECT_EQ(folder.read("reset.qix"), "old patch");
     EXPECT_TRUE(r.saveFile());
