@@ -42,7 +42,6 @@ TEST(Envelope, AdsrAttacksPastNineVoltsThenDecaysToTheSustain) {
     Env e(6);
     e.setAttack(0.1f);
     e.setSustain(4.0f);
-    EXPECT_NEAR(e.attackCoef, 0.999093f, 1e-6f);
     e.setControl(10.0f);
     EXPECT_EQ(e.phase, 0);
     EXPECT_NEAR(e.secondsToNineVolts(), 0.058, 0.002);
@@ -348,7 +347,6 @@ TEST_F(Reverb, LinesScaleWithEveryAcceptedRate) {
         EXPECT_EQ(firstNonZero(feed(impulse(comb + 100))), comb);
         for (float x : feed(noise)) ASSERT_TRUE(std::isfinite(x));
     }
-    EXPECT_EQ(r->core.combs[0].size, 19435); // 768000 / 44100 x 1116
 }
 
 TEST_F(Reverb, AnOverloadEmptiesTheLines) {

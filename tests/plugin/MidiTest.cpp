@@ -16,20 +16,14 @@ using testing::SoHost;
 using testing::TempDataFolder;
 
 // The keyboard trigger on the left direct input: 15 V for the note's sample, x 0.1 into
-// the input, x 2 out of the DC blocker.
+// the input, x 2 out of the DC blocker. That a note starts on its own sample is the render
+// tool's test; here, an event past the block waits for the next one (frame 72 there) and a
+// sysex is skipped.
 TEST(MidiThroughHost, NotesPlayAtTheirFrameInQueueOrder) {
     SoHost h(48000.0f, 128);
     ASSERT_TRUE(h.plugin);
     h.set(81, 0.0f);
     h.cord("pl71", "pl27");
-    h.block();
-    h.midi(37, 0x90, 60, 100);
-    ASSERT_TRUE(h.block());
-    for (int i = 0; i < 37; ++i) ASSERT_EQ(h.left[i], 0.0f) << i;
-    EXPECT_NEAR(h.left[37], 3.0f, 1e-5f);
-    EXPECT_LT(h.left[38], 0.0f);
-    // An event past the block waits for the next one (frame 72 there); a sysex is skipped.
-    h.midi(0, 0x80, 60, 0);
     h.block();
     VstMidiEvent note = testing::midiEvent(200, 0x90, 64, 100);
     VstEvent sysex{};
@@ -41,6 +35,7 @@ TEST(MidiThroughHost, NotesPlayAtTheirFrameInQueueOrder) {
     EXPECT_TRUE(std::all_of(h.left.begin(), h.left.end(), [](float x) { return x < 2.0f; }));
     h.block();
     for (int i = 0; i < 128; ++i) EXPECT_EQ(h.left[i] > 2.0f, i == 72) << i;
+    EXPECT_NEAR(h.left[72], 3.0f, 1e-5f);
     // Two events on one frame: note-off then note-on leaves the key sounding (the
     // keyboard's envelope gate, 10 V while a key holds the voice) ...
     h.set(38, 1.0f);
@@ -61,6 +56,7 @@ TEST(MidiThroughHost, NotesPlayAtTheirFrameInQueueOrder) {
     EXPECT_NEAR(h.left[60], h.left[40], 0.01f);
 }
 
+// The bend wheel's and the mod wheel's entries play in every reference render's phrase.
 TEST(MidiThroughHost, TheDefaultMapMovesParametersOnChannelOne) {
     SoHost h;
     ASSERT_TRUE(h.plugin);
@@ -72,15 +68,6 @@ TEST(MidiThroughHost, TheDefaultMapMovesParametersOnChannelOne) {
     EXPECT_NEAR(h.param(23), 1.0f, 1e-6f);
     EXPECT_EQ(h.param(25), 0.0f);
     EXPECT_EQ(h.param(33), attack);
-    // The bend wheel's entry spans the middle of its range: 8192 is 0 V, the top 0.7 V.
-    for (auto [lsb, msb, value] : {std::tuple{0, 64, 0.5f}, {127, 127, 75.0f / 128.0f}}) {
-        h.midi(0, 0xE0, lsb, msb);
-        h.block();
-        EXPECT_NEAR(h.param(71), value, 1e-4f);
-    }
-    h.midi(0, 0xB0, 1, 127); // the wheel drives vibrato
-    h.block();
-    EXPECT_NEAR(h.param(67), 1.0f, 1e-6f);
 }
 
 // Map 0 in the data folder replaces the default map at start-up (how entries map values is
@@ -93,9 +80,7 @@ TEST(MidiThroughHost, MapZeroFromTheDataFolderDrivesControllers) {
     folder.write("0.mmap", "4: 2, 7, 3, 1, 0.000000, 127.000000, 0, 0\n"  // CC 7, channel 3
                            "4: 0, 1, 29, 1, 0.000000, 127.000000, 0, 0\n" // CC 1 as controller
                            "4: 0, 0, 30, 5, 0.000000, 127.000000, 0, 0\n" // CC 0 and wheel
-                           "4: 0, 74, 23, 1, 0, 127, 0, 0\n"
-                           "garbage that is skipped\n"
-                           "4: 99, 500000, 41, 1, 0, 127, 0, 0\n");
+                           "4: 0, 74, 23, 1, 0, 127, 0, 0\n");
     SoHost h;
     ASSERT_TRUE(h.plugin);
     const float resonance = h.param(25);

@@ -9,17 +9,10 @@
 //
 // MORAINE_WRITE_REFERENCES=FILE writes the digests of this build to FILE instead of
 // comparing; MORAINE_REFERENCE_PLUGIN=PATH renders another build of the plug-in.
-#include "engine/graph/JackTable.h"
-#include "patch/ParameterTable.h"
-#include "platform/Resources.h"
+#include "PluginTestSupport.h"
 #include "support/TempDataFolder.h"
-#include "tools/host/VstHost.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,8 +20,6 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace moraine {
 namespace {
@@ -67,26 +58,9 @@ std::vector<Event> phrase() {
     return e;
 }
 
-// The text of one patch of the library the plug-in carries.
-std::string factoryPatch(const std::string& name) {
-    const std::string_view dump = findResource("defaultLibrary");
-    const std::string start = "\nStart Patch: " + name + "\n", end = "\nEnd Patch: " + name + "\n";
-    const size_t a = dump.find(start);
-    if (a == std::string_view::npos) return {};
-    const size_t body = a + start.size();
-    const size_t b = dump.find(end, body);
-    return b == std::string_view::npos ? std::string()
-                                       : std::string(dump.substr(body, b + 1 - body));
-}
-
+// The factory patches in library order, then the torture patch.
 std::vector<std::string> renderNames() {
-    std::vector<std::string> names;
-    const std::string_view dump = findResource("defaultLibrary");
-    size_t pos = 0;
-    while ((pos = dump.find("\nStart Patch: ", pos)) != std::string_view::npos) {
-        pos += 14;
-        names.emplace_back(dump.substr(pos, dump.find('\n', pos) - pos));
-    }
+    std::vector<std::string> names = testing::factoryPatchNames();
     names.emplace_back(kTorture);
     return names;
 }
@@ -96,8 +70,7 @@ void set(PluginInstance& p, int index, float engine) {
 }
 
 void cord(PluginInstance& p, const char (&in)[5], const char (&out)[5]) {
-    p.setParameter(kFirstJackParam - 1 + jackNumber(fourcc(in)),
-                   float(jackNumber(fourcc(out))) / 1000.0f);
+    p.setParameter(testing::jackParam(in), testing::jackValue(out));
 }
 
 // Everything at once: nine voices, every level open, noise into all three oscillators,
@@ -163,7 +136,7 @@ Render render(const std::string& name) {
     if (name == kTorture) {
         torture(*plugin);
     } else {
-        const std::string text = factoryPatch(name);
+        const std::string text = testing::factoryPatch(name);
         EXPECT_FALSE(text.empty()) << name;
         plugin->setChunk(text);
     }

@@ -5,12 +5,10 @@
 #include "support/TempDataFolder.h"
 
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <thread>
 
 namespace moraine {
 namespace {
@@ -152,38 +150,11 @@ TEST_F(TuningInstrument, ListsNamesUpToTheFirstMissingFile) {
     EXPECT_EQ(plugin().listTunings().size(), 4u);
 }
 
-// The audio thread never sees half a table: two dumps that retune keys 60 and 61 together
-// alternate on another thread while blocks render.
-TEST_F(TuningInstrument, TablesArriveWholeWhileRendering) {
-    const Tables equal = played();
-    const std::string a = bulkDump(1, "a", {{60, {40, 0, 0}}, {61, {41, 0, 0}}});
-    const std::string b = bulkDump(2, "b", {{60, {80, 0, 0}}, {61, {81, 0, 0}}});
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        for (int i = 0; i < 400; ++i) apply(i % 2 ? b : a);
-        done.store(true);
-    });
-    auto holds = [&](const Tables& t, int key) {
-        return t.frequency[60] == equal.frequency[key] &&
-               t.frequency[61] == equal.frequency[key + 1] && t.volts[60] == equal.volts[key];
-    };
-    bool whole = true;
-    for (int blocks = 0; !done.load() || blocks < 10; ++blocks) {
-        const Tables t = played();
-        whole = whole && (holds(t, 40) || holds(t, 80) || t == equal);
-    }
-    writer.join();
-    EXPECT_TRUE(whole);
-    EXPECT_TRUE(holds(played(), 80));
-}
-
 // Through the sound: the first oscillator's sine, two octaves up from the keyboard voltage
 // (which is an octave below the key's pitch), on the left direct input.
 TEST_F(TuningInstrument, ARetunedKeySoundsFiftyCentsAboveItsBaseNote) {
-    for (auto [code, engine] : {std::pair{"vcss", 0.0f}, {"vo1c", 0.2f}}) {
-        const int index = findParameterByName(code);
-        plugin().setParameter(index, engineToHost(index, engine));
-    }
+    for (auto [code, engine] : {std::pair{"vcss", 0.0f}, {"vo1c", 0.2f}})
+        plugin().setFromEngineValue(findParameterByName(code), engine);
     live->cord("pl71", "v1si");
     writeTuning(0, bulkDump(0, "Half sharp", {{60, {45, 64, 0}}}));
     ASSERT_TRUE(plugin().loadTuning(0));
