@@ -108,24 +108,6 @@ long jumpAfter(const std::vector<float>& x, double seconds, double step = 0.1) {
     return -1;
 }
 
-std::vector<float> window(const std::vector<float>& x, double from, double seconds) {
-    const auto begin = x.begin() + std::ptrdiff_t(from * kRate);
-    return {begin, begin + std::ptrdiff_t(seconds * kRate)};
-}
-
-// The strongest component within a few bins of `hz`, against the strongest of all, in dB.
-double levelDb(const std::vector<float>& x, double hz) {
-    const auto mag = moraine::testing::magnitudeSpectrum(x);
-    const double binHz = double(kRate) / double(x.size());
-    const auto at = std::size_t(std::lround(hz / binHz));
-    double near = 0.0, top = 0.0;
-    for (std::size_t k = 1; k < mag.size(); ++k) {
-        top = std::max(top, mag[k]);
-        if (k + 3 >= at && k <= at + 3) near = std::max(near, mag[k]);
-    }
-    return moraine::testing::toDb(near / top);
-}
-
 // Every test has a data folder of its own, which starts empty like a first start (the
 // first instance builds the factory library), and keeps its files beside it.
 class RenderTool : public ::testing::Test {
@@ -170,22 +152,6 @@ TEST_F(RenderTool, RendersNotesThroughACordIntoAStereoWav) {
     for (float right : wav.channel(1)) ASSERT_EQ(right, 0.0f);
 }
 
-// A fresh data folder starts with the factory library, whose first patch sounds; --bare
-// plays the circuit's own settings instead, which are silent.
-TEST_F(RenderTool, BareStartsFromTheCircuitsOwnSettings) {
-    double peak[2] = {};
-    for (int bare = 0; bare < 2; ++bare) {
-        const std::string name = "out" + std::to_string(bare) + ".wav";
-        ASSERT_EQ(run(std::string(bare ? "--bare " : "") +
-                      "--quiet --note 60:100:0:0.5 --seconds 1 --out " + quoted(name)),
-                  0);
-        for (float x : readWav(dir / name).frames)
-            peak[bare] = std::max(peak[bare], double(std::fabs(x)));
-    }
-    EXPECT_GT(peak[0], 0.01);
-    EXPECT_LT(peak[1], 1e-4);
-}
-
 // On the bare circuit a cord takes the keyboard voltage straight to the left output, so a
 // note shows as a step on the very sample it starts.
 constexpr const char* kKeyboardOut = "--quiet --rate 44100 --block 300 --set vcss=0 "
@@ -212,9 +178,7 @@ TEST_F(RenderTool, NotesStartOnTheSampleOfTheirTime) {
                   quoted("c.wav")),
               0);
     EXPECT_EQ(readLeft(dir / "c.wav").size(), std::size_t(std::lround((900.0 / 960 + 2) * kRate)));
-}
 
-TEST_F(RenderTool, ATempoChangeMovesLaterNotes) {
     // A type 1 file: the tempo track halves the tempo after two beats (at 1 s); the note
     // one beat later plays at 2 s, not at 1.5 s.
     writeMidi(dir / "tempo.mid", {{tempo(0, 120), tempo(960, 60)},
@@ -222,8 +186,7 @@ TEST_F(RenderTool, ATempoChangeMovesLaterNotes) {
                                    noteOff(1600, 0, 81)}});
     ASSERT_EQ(run(kKeyboardOut + std::string("--seconds 3 --tempo 200 --midi ") +
                   quoted("tempo.mid") + " --out " + quoted("t.wav")),
-              0)
-        << err;
+              0);
     const auto t = readLeft(dir / "t.wav");
     EXPECT_EQ(jumpAfter(t, 0.1), std::lround(0.5 * kRate)) << "the file's tempo beats --tempo";
     EXPECT_EQ(jumpAfter(t, 0.6), 2 * kRate);
@@ -252,12 +215,11 @@ TEST_F(RenderTool, TheHostsSongPositionFollowsTheTempoMap) {
 }
 
 TEST_F(RenderTool, PartsPlayTheirOwnChannelsAndAreSummed) {
-    // A thirteen semitones apart, so that neither part's partials fall on the other's.
     const std::vector<Message> lead = {noteOn(96, 0, 57), noteOff(1900, 0, 57)};
     const std::vector<Message> bass = {noteOn(96, 1, 70), noteOff(1900, 1, 70)};
     const std::vector<Message> stray = {noteOn(300, 2, 64), noteOff(1900, 2, 64)};
     writeMidi(dir / "parts.mid", {lead, bass, stray});
-    writeMidi(dir / "two.mid", {lead, bass});
+    writeMidi(dir / "lead.mid", {lead});
     const std::string common = "--quiet --rate 44100 --seconds 1.2 --midi ";
     const std::string leadPart = " --part \"1=Basics/Brass & Leads/Mono Lead\"";
     const std::string bassPart = " --part \"2=Basics/Basses/Round Bass\"";
@@ -265,58 +227,35 @@ TEST_F(RenderTool, PartsPlayTheirOwnChannelsAndAreSummed) {
     ASSERT_EQ(run(parts + leadPart + " --out " + quoted("lead.wav")), 0) << err;
     ASSERT_EQ(run(parts + bassPart + " --out " + quoted("bass.wav")), 0) << err;
     ASSERT_EQ(run(parts + leadPart + bassPart + " --out " + quoted("both.wav")), 0) << err;
-    ASSERT_EQ(run(common + quoted("two.mid") + leadPart + bassPart + " --out " + quoted("two.wav")),
-              0);
+    ASSERT_EQ(run(common + quoted("lead.mid") + leadPart + " --out " + quoted("alone.wav")), 0);
 
     const auto l = readLeft(dir / "lead.wav"), b = readLeft(dir / "bass.wav"),
                both = readLeft(dir / "both.wav");
-    ASSERT_EQ(both.size(), l.size());
-    ASSERT_EQ(both.size(), b.size());
-    EXPECT_EQ(both, readLeft(dir / "two.wav")) << "the note on channel 3 has no part";
+    // The notes on channels 2 and 3 leave the first part as it plays alone.
+    EXPECT_EQ(l, readLeft(dir / "alone.wav"));
+    EXPECT_TRUE(moraine::testing::rms(l) > 0.01 && moraine::testing::rms(b) > 0.01);
     for (std::size_t i = 0; i < both.size(); ++i)
         ASSERT_NEAR(both[i], l[i] + b[i], 1e-5f) << "frame " << i;
-
-    // Each part's strongest partial is in the sum, and only the bass has the bass's.
-    const double fl = moraine::testing::peakFrequency(window(l, 0.4, 0.6), kRate, 50.0);
-    const double fb = moraine::testing::peakFrequency(window(b, 0.4, 0.6), kRate, 50.0);
-    EXPECT_GT(std::fabs(fl - fb), 20.0) << fl << " " << fb;
-    EXPECT_LT(levelDb(window(l, 0.4, 0.6), fb), -30.0);
-    const auto mixed = window(both, 0.4, 0.6);
-    EXPECT_GT(levelDb(mixed, fl), -20.0);
-    EXPECT_GT(levelDb(mixed, fb), -20.0);
 }
 
+// A fresh data folder starts with the factory library, whose first patch sounds; a patch
+// named in the library and the same patch's file sound the same.
 TEST_F(RenderTool, PatchesComeFromTheLibraryOrAFile) {
-    ASSERT_EQ(run("--list"), 0) << err;
-    // Every level as the library holds it, patches with their program numbers from 1.
+    const std::string note = "--quiet --seconds 0.6 --note 57:100:0.05:0.3 --out ";
+    ASSERT_EQ(run(note + quoted("first.wav")), 0) << err;
+    ASSERT_EQ(run(note + quoted("named.wav") + " --library \"Basics/Basses/Round Bass\""), 0);
     moraine::testing::RecordingMessages messages;
     moraine::PatchLibrary library(data.path(), messages);
-    std::string listed, file;
-    for (const auto& g : library.groups) {
-        listed += g->name + "\n";
-        for (const auto& c : g->categories) {
-            listed += "  " + c->name + "\n";
-            for (const auto& p : c->patches) {
-                listed += "    " +
-                          (p->midiProgram < 0 ? "" : std::to_string(p->midiProgram + 1) + ": ") +
-                          p->name + "\n";
+    std::string file;
+    for (const auto& g : library.groups)
+        for (const auto& c : g->categories)
+            for (const auto& p : c->patches)
                 if (p->name == "Round Bass") file = p->filePath();
-            }
-        }
-    }
-    EXPECT_EQ(out, listed);
-
-    // The library's patch by name and the same patch's file sound the same.
-    ASSERT_FALSE(file.empty());
-    const std::string note = "--quiet --seconds 0.6 --note 57:100:0.05:0.3 --out ";
-    ASSERT_EQ(run(note + quoted("named.wav") + " --library \"Basics/Basses/Round Bass\""), 0);
     ASSERT_EQ(run(note + quoted("file.wav") + " --patch \"" + file + "\""), 0) << err;
-    ASSERT_EQ(run(note + quoted("first.wav")), 0); // the library's first patch
-    const auto named = readLeft(dir / "named.wav"), fromFile = readLeft(dir / "file.wav"),
-               first = readLeft(dir / "first.wav");
-    EXPECT_GT(moraine::testing::rms(named), 0.01);
-    EXPECT_EQ(named, fromFile);
+    const auto named = readLeft(dir / "named.wav"), first = readLeft(dir / "first.wav");
+    EXPECT_TRUE(moraine::testing::rms(first) > 0.01 && moraine::testing::rms(named) > 0.01);
     EXPECT_NE(named, first);
+    EXPECT_EQ(named, readLeft(dir / "file.wav"));
 }
 
 std::string bytes(std::initializer_list<int> values) {
@@ -345,7 +284,6 @@ TEST_F(RenderTool, WhatCannotBeRenderedExitsWithStatusTwoAndWritesNothing) {
                                  {noteOn(0, 1, 64), noteOff(480, 1, 64)}});
     const std::string good = readText(dir / "good.mid");
     std::ofstream(dir / "truncated.mid", std::ios::binary) << good.substr(0, good.size() - 9);
-    std::ofstream(dir / "header.mid", std::ios::binary) << good.substr(0, 10);
     std::ofstream(dir / "empty.mid", std::ios::binary).flush();
     // Whole chunks with damage inside: data without a status, an event cut off by the end
     // of its track, a system message where none belongs.
@@ -358,11 +296,8 @@ TEST_F(RenderTool, WhatCannotBeRenderedExitsWithStatusTwoAndWritesNothing) {
     std::ofstream(dir / "noise.qix") << "just some words\n";
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"--note 60:100:0", {}},
-        {"--note 200:100:0:1", {}},
         {"--set nope=1", {}},
-        {"--set enva=1000", {}},
         {"--cord pl71=pl71", {}},
-        {"--cord pl71=zzzz", {}},
         {"--rate 100", {}},
         {"--plugin " + quoted("missing.so"), {}},
         {"--bare --library 0/0/0", {}},
@@ -379,8 +314,8 @@ TEST_F(RenderTool, WhatCannotBeRenderedExitsWithStatusTwoAndWritesNothing) {
         for (const std::string& part : says) EXPECT_NE(err.find(part), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir / "x.wav"));
     }
-    for (const char* name : {"missing.mid", "truncated.mid", "header.mid", "empty.mid",
-                             "status.mid", "cut.mid", "system.mid"}) {
+    for (const char* name :
+         {"missing.mid", "truncated.mid", "empty.mid", "status.mid", "cut.mid", "system.mid"}) {
         EXPECT_EQ(run("--quiet --midi " + quoted(name) + " --out " + quoted("x.wav")), 2) << name;
         EXPECT_NE(err.find(name), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir / "x.wav")) << name;
@@ -398,15 +333,6 @@ TEST_F(RenderTool, WhatCannotBeRenderedExitsWithStatusTwoAndWritesNothing) {
     ASSERT_EQ(run("--quiet --midi " + quoted("rich.mid") + " --out " + quoted("rich.wav")), 0)
         << err;
     EXPECT_EQ(readLeft(dir / "rich.wav").size(), std::size_t(2.5 * 48000));
-}
-
-TEST_F(RenderTool, LongRendersShowTheirProgress) {
-    ASSERT_EQ(run("--seconds 1 --out " + quoted("short.wav")), 0);
-    EXPECT_EQ(err.find('%'), std::string::npos) << err;
-    EXPECT_NE(out.find("Length:  1.000 s"), std::string::npos) << out;
-    ASSERT_EQ(run("--seconds 6 --out " + quoted("long.wav")), 0);
-    EXPECT_NE(err.find("\rRendering: 100%\n"), std::string::npos) << err;
-    EXPECT_EQ(out.find("Rendering"), std::string::npos) << "the summary stays on its own";
 }
 
 } // namespace
