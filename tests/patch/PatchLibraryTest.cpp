@@ -23,23 +23,11 @@ using testing::RecordingMessages;
 using testing::TempDataFolder;
 using Names = std::vector<std::string>;
 using M = LibraryMessage;
-using Tree = std::vector<std::pair<std::string, Names>>;
+// Groups, each with its categories, each with its patches.
+using Tree = std::vector<std::pair<std::string, std::vector<std::pair<std::string, Names>>>>;
 
-// Two groups on disk: Keys (Pianos: Grand, Upright; Pads: Warm) and Bass (Sub: Deep).
-void buildLibrary(PatchLibrary& lib) {
-    ASSERT_EQ(lib.addGroup("Keys", "Pianos"), 1);
-    lib.selectGroup(0);
-    ASSERT_EQ(lib.addCategory("Pads"), 1);
-    ASSERT_EQ(lib.addGroup("Bass", "Sub"), 1);
-    for (const std::string name : {"0 0 Grand", "0 0 Upright", "0 1 Warm", "1 0 Deep"}) {
-        lib.selectGroup(name[0] - '0');
-        lib.selectCategory(name[2] - '0');
-        PatchRecord* p = lib.addPatch(name.substr(4), "Ann", "May", "notes of " + name, 0, -1);
-        p->setValue(kValueReal, fourcc("vo1c"), 0, 0.25 * double(name.size()), 0);
-        p->setValue(kValueReal, fourcc("mvol"), 0, 0.75, 0); // as every capture has
-    }
-    ASSERT_TRUE(lib.writeLibrary());
-}
+const Tree kKeysAndBass = {{"Keys", {{"Pianos", {"Grand", "Upright"}}, {"Pads", {"Warm"}}}},
+                           {"Bass", {{"Sub", {"Deep"}}}}};
 
 // Every patch's text, in library order.
 std::vector<std::string> texts(const PatchLibrary& lib) {
@@ -50,33 +38,55 @@ std::vector<std::string> texts(const PatchLibrary& lib) {
     return out;
 }
 
-// A library in a fresh data folder.
-class LibraryFolder : public ::testing::Test {
-protected:
+// A library in a fresh data folder; `build` adds the levels given and writes them to disk.
+struct Library {
     TempDataFolder folder;
     RecordingMessages messages;
     PatchLibrary lib{folder.path(), messages};
+    Library() = default;
+    explicit Library(const Tree& tree) { build(tree); }
+    void build(const Tree& tree) {
+        for (const auto& [group, categories] : tree) {
+            EXPECT_EQ(lib.addGroup(group, categories[0].first), 1);
+            lib.selectGroup(int(lib.groups.size()) - 1);
+            for (size_t c = 0; c < categories.size(); ++c) {
+                if (c > 0 && lib.addCategory(categories[c].first) != 1) ADD_FAILURE() << c;
+                lib.selectCategory(int(c));
+                for (const std::string& name : categories[c].second) {
+                    PatchRecord* p = lib.addPatch(name, "Ann", "May", "n " + name, 0, -1);
+                    p->setValue(kValueReal, fourcc("vffc"), 0, double(name.size()) / 8.0, 0);
+                    p->setValue(kValuePatched, fourcc("plg1"), 0, 0, fourcc("mlt2"));
+                    p->setValue(kValueReal, fourcc("mvol"), 0, 0.75, 0); // as every capture has
+                }
+            }
+        }
+        EXPECT_TRUE(lib.writeLibrary());
+        messages.clear();
+    }
+    std::string path(const std::string& name) const { return folder.path() + name; }
+    const PatchCategory& category(size_t g, size_t c = 0) const {
+        return *lib.groups[g]->categories[c];
+    }
+    size_t patchCount() const { return texts(lib).size(); }
 };
+
+class LibraryFolder : public ::testing::Test, protected Library {};
 using PatchLibraryProgramTable = LibraryFolder;
 using PatchLibraryAdd = LibraryFolder;
 using PatchLibraryDisk = LibraryFolder;
 using PatchLibrarySync = LibraryFolder;
-using PatchLibrarySelect = LibraryFolder;
 
 TEST_F(PatchLibraryProgramTable, TheEarlierPatchWinsAndShowsItsNumber) {
-    buildLibrary(lib);
+    build(kKeysAndBass);
     lib.groups[0]->categories[1]->patches[0]->midiProgram = 5;   // Warm, later in order
     lib.groups[0]->categories[0]->patches[1]->midiProgram = 5;   // Upright, earlier
     lib.groups[0]->categories[0]->patches[0]->midiProgram = 300; // never stored: none
     lib.selectGroup(0);
     PatchGroup& keys = *lib.groups[0];
-    EXPECT_EQ(keys.programTable[5], keys.categories[0]->patches[1].get());
     EXPECT_TRUE(keys.categories[1]->patches[0]->midiProgram == -1 &&
                 keys.categories[0]->patches[0]->midiProgram == -1);
     lib.selectCategory(0);
     EXPECT_EQ(lib.patchNameList(), (Names{"Grand", "6: Upright"}));
-    lib.selectCategory(1);
-    EXPECT_EQ(lib.patchNameList(), Names{"Warm"});
     EXPECT_TRUE(lib.selectByProgram(5));
     EXPECT_EQ(lib.selectedPatch(), keys.categories[0]->patches[1].get());
     lib.selectCategory(1);
@@ -90,21 +100,8 @@ TEST_F(PatchLibraryProgramTable, TheEarlierPatchWinsAndShowsItsNumber) {
     EXPECT_FALSE(lib.selectByProgram(5));
 }
 
-TEST_F(PatchLibraryAdd, EmptyCategoryShowsNoPatchAndWritesAnEmptyList) {
-    ASSERT_EQ(lib.addGroup("G", "First"), 1);
-    lib.selectGroup(0);
-    ASSERT_EQ(lib.addCategory("  Empty  "), 1);
-    lib.selectCategory(1);
-    EXPECT_EQ(lib.categoryNameList(), (Names{"First", "Empty"}));
-    EXPECT_EQ(lib.patchNameList(), Names{"No Patch"});
-    EXPECT_TRUE(folder.exists("0/1/patchList"));
-    EXPECT_EQ(folder.read("0/1/patchList"), "");
-    EXPECT_EQ(folder.read("0/catagoryList"), "First\nEmpty\n");
-    EXPECT_EQ(lib.selectedPatch(), nullptr);
-    EXPECT_TRUE(messages.informs.empty());
-}
-
-TEST_F(PatchLibraryAdd, BlankDuplicateAndLineBreakNamesAreRefused) {
+// An empty category shows "No Patch", selects none and has an empty list on disk.
+TEST_F(PatchLibraryAdd, BlankDuplicateAndLineBreakNamesAreRefusedAndEmptyLevelsAreWritten) {
     EXPECT_EQ(lib.addCategory("Nowhere"), 0); // no group yet
     EXPECT_EQ(lib.addPatch("Nowhere", "", "", "", 0, -1), nullptr);
     EXPECT_EQ(lib.addGroup("G", "C"), 1);
@@ -115,19 +112,24 @@ TEST_F(PatchLibraryAdd, BlankDuplicateAndLineBreakNamesAreRefused) {
     lib.selectGroup(0);
     EXPECT_EQ(lib.addCategory("C"), 2);
     EXPECT_TRUE(lib.addCategory("\t") == 0 && lib.addCategory("A\rB") == 0);
+    ASSERT_EQ(lib.addCategory("  Empty  "), 1);
+    lib.selectCategory(1);
+    EXPECT_EQ(lib.patchNameList(), Names{"No Patch"});
+    EXPECT_EQ(lib.selectedPatch(), nullptr);
+    EXPECT_TRUE(folder.exists("0/1/patchList") && folder.read("0/1/patchList").empty());
     EXPECT_TRUE(!lib.addPatch("  ", "", "", "", 0, -1) && !lib.addPatch("X\nY", "", "", "", 0, -1));
     EXPECT_EQ(folder.read("groupList"), "G\ng\n");
-    EXPECT_EQ(folder.read("0/catagoryList"), "C\n");
+    EXPECT_EQ(folder.read("0/catagoryList"), "C\nEmpty\n");
     PatchRecord* p = lib.addPatch(" Lead ", "", "", "", 1, 999);
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(p->name == "Lead" && p->midiProgram == -1);
-    EXPECT_EQ(p->filePath(), folder.path() + "0/0/0.qix");
-    EXPECT_EQ(folder.read("0/0/patchList"), "Lead\n");
+    EXPECT_EQ(p->filePath(), folder.path() + "0/1/0.qix");
+    EXPECT_EQ(folder.read("0/1/patchList"), "Lead\n");
     EXPECT_EQ(lib.selectedPatch(), p);
 }
 
 TEST_F(PatchLibraryDisk, WriteAndLoadKeepEveryNameAndPatchText) {
-    buildLibrary(lib);
+    build(kKeysAndBass);
     EXPECT_EQ(folder.read("groupList"), "Keys\nBass\n");
     EXPECT_EQ(folder.read("0/0/patchList"), "Grand\nUpright\n");
     EXPECT_TRUE(folder.exists("0/1/0.qix") && folder.exists("1/0/0.qix"));
@@ -153,16 +155,10 @@ TEST_F(PatchLibraryDisk, ListLinesEndAnyWayAndMissingFilesLeaveLevelsEmpty) {
     EXPECT_TRUE(lib.groups[1]->categories.empty());
     EXPECT_EQ(lib.patchNameList(), (Names{"4: From File", "No File"}));
     EXPECT_EQ(lib.resetPatch.name, "Init");
-    EXPECT_EQ(lib.resetPatch.filePath(), folder.path() + "/reset.qix");
-    EXPECT_EQ(lib.hostPatch.filePath(), folder.path() + "/session.qix");
-    lib.currentSource = kSourceReset;
-    EXPECT_EQ(lib.currentPatch(), &lib.resetPatch);
-    lib.currentSource = kSourceLibrary;
-    EXPECT_EQ(lib.currentPatch(), lib.groups[0]->categories[0]->patches[0].get());
 }
 
 TEST_F(PatchLibraryDisk, DeletingGroupZeroRenumbersTheFoldersAndKeepsTheOldOne) {
-    buildLibrary(lib);
+    build(kKeysAndBass);
     const std::string deep = lib.groups[1]->categories[0]->patches[0]->text();
     lib.groups.erase(lib.groups.begin());
     lib.groupNames.erase(lib.groupNames.begin());
@@ -180,7 +176,7 @@ TEST_F(PatchLibraryDisk, DeletingGroupZeroRenumbersTheFoldersAndKeepsTheOldOne) 
 }
 
 TEST_F(PatchLibraryDisk, NamesThatCannotBeListLinesKeepEveryEntryInPlace) {
-    buildLibrary(lib);
+    build(kKeysAndBass);
     lib.groups[0]->name = "   "; // a rename is taken as typed
     lib.groups[1]->categories[0]->patches[0]->name = "Two\nLines";
     lib.markModified(true);
@@ -210,19 +206,6 @@ TEST_F(PatchLibraryDisk, AMissingGroupListIsBuiltFromTheDefaultLibraryAtOnce) {
     EXPECT_EQ(folder.read("2/2/0.qix"), last.patches[0]->text());
 }
 
-TEST_F(PatchLibraryDisk, ReloadDiscardsEditsOnlyWhenModified) {
-    buildLibrary(lib);
-    lib.groupNames[0] = "Shown only";
-    lib.reload(); // nothing modified: memory stays
-    EXPECT_EQ(lib.groupNames[0], "Shown only");
-    lib.groups[0]->categories[0]->patches[0]->name = "Edited";
-    lib.groups[0]->categories[0]->markModified(true);
-    EXPECT_TRUE(lib.anyModified());
-    lib.reload();
-    EXPECT_TRUE(!lib.anyModified() && lib.groupNames[0] == "Keys");
-    EXPECT_EQ(lib.groups[0]->categories[0]->patches[0]->name, "Grand");
-}
-
 TEST_F(PatchLibrarySync, ListsThatCannotBeWrittenSayWhichLevelAndKeepTheFlags) {
     // Works for root too: nothing can be created below a regular file.
     folder.write("plain", "x");
@@ -233,8 +216,7 @@ TEST_F(PatchLibrarySync, ListsThatCannotBeWrittenSayWhichLevelAndKeepTheFlags) {
     EXPECT_EQ(messages.last(),
               std::string("Library Sync error. Please report to ") + kSupportAddress);
     EXPECT_TRUE(blocked.modified);
-    PatchLibrary lib(folder.path(), messages);
-    buildLibrary(lib);
+    build(kKeysAndBass);
     lib.markModified(true);
     std::filesystem::remove_all(folder.path() + "1");
     folder.write("1", "a file where the group folder belongs");
@@ -249,7 +231,7 @@ TEST_F(PatchLibrarySync, ListsThatCannotBeWrittenSayWhichLevelAndKeepTheFlags) {
 }
 
 TEST_F(PatchLibrarySync, AnInterruptedListWriteLeavesThePreviousListWhole) {
-    buildLibrary(lib);
+    build(kKeysAndBass);
     lib.groups[0]->name = "Renamed";
     lib.groups[0]->categories[0]->name = "Renamed too";
     setReplaceFileInterruptedForTesting(true);
@@ -262,57 +244,12 @@ TEST_F(PatchLibrarySync, AnInterruptedListWriteLeavesThePreviousListWhole) {
     EXPECT_EQ(folder.read("groupList"), "Renamed\nBass\n");
 }
 
-TEST_F(PatchLibrarySelect, APatchRecordIsFoundWhereverItStands) {
-    buildLibrary(lib);
-    const PatchRecord* warm = lib.groups[0]->categories[1]->patches[0].get();
-    lib.selectPatchRecord(lib.groups[1]->categories[0]->patches[0].get());
-    EXPECT_EQ(lib.currentGroup, 1);
-    lib.selectPatchRecord(warm);
-    EXPECT_EQ(lib.selectedPatch(), warm);
-    PatchRecord stranger;
-    lib.selectPatchRecord(&stranger);
-    EXPECT_TRUE(lib.currentGroup == 0 && lib.groups[0]->currentCategory == 0);
-    EXPECT_EQ(lib.selectedPatch(), lib.groups[0]->categories[0]->patches[0].get());
-    EXPECT_TRUE(lib.selectGroup(7) == 0 && lib.selectPatch(9) == 0);
-}
-
 // ---- archive dumps: export, import, the clipboard, and dumps that are damaged
-
-// A library on disk: groups named as given, each with one category "C" holding the
-// patches given for it.
-struct Library {
-    TempDataFolder folder;
-    RecordingMessages messages;
-    PatchLibrary lib{folder.path(), messages};
-    explicit Library(const Tree& tree) {
-        for (const auto& [group, patches] : tree) {
-            EXPECT_EQ(lib.addGroup(group, "C"), 1);
-            lib.selectGroup(int(lib.groups.size()) - 1);
-            for (const std::string& name : patches) {
-                PatchRecord* p = lib.addPatch(name, "", "", "n " + name, 0, -1);
-                p->setValue(kValueReal, fourcc("vffc"), 0, double(name.size()) / 8.0, 0);
-                p->setValue(kValuePatched, fourcc("plg1"), 0, 0, fourcc("mlt2"));
-                p->setValue(kValueReal, fourcc("mvol"), 0, 0.75, 0); // as every capture has
-            }
-        }
-        EXPECT_TRUE(lib.writeLibrary());
-        messages.clear();
-    }
-    std::string path(const std::string& name) const { return folder.path() + name; }
-    const PatchCategory& category(size_t g, size_t c = 0) const {
-        return *lib.groups[g]->categories[c];
-    }
-    size_t patchCount() const { return texts(lib).size(); }
-};
 
 // The exact layout of one patch, the messages of each level (the clipboard's are checked
 // with the patch manager), and a selection that is not there.
 TEST(PatchArchiveExport, OnePatchIsWrittenExactlyAndEachLevelSaysWhatWasWritten) {
-    Library a(Tree{{"Bass", {"Deep", "Round"}}, {"Keys", {"Lead"}}});
-    a.lib.selectGroup(0);
-    ASSERT_EQ(a.lib.addCategory("Other"), 1);
-    a.lib.groups[1]->categories[0]->name = "X";
-    a.messages.clear();
+    Library a({{"Bass", {{"C", {"Deep", "Round"}}, {"Other", {}}}}, {"Keys", {{"X", {"Lead"}}}}});
     ASSERT_TRUE(a.lib.writeDump(a.path("one.qix"), {1}, {0}, {0}, false));
     EXPECT_EQ(a.folder.read("one.qix"), "Moraine Deck Version 1.0 Dump\nMulti Patch: 1\nKeys\nX\n"
                                         "Start Patch: Lead\n" +
@@ -337,29 +274,23 @@ TEST(PatchArchiveExport, OnePatchIsWrittenExactlyAndEachLevelSaysWhatWasWritten)
 }
 
 TEST(PatchArchiveImport, GroupsGetUniqueNamesAndArriveWhole) {
-    Library from(Tree{{"Bass", {"Deep", "Round"}}});
+    Library from({{"Bass", {{"C", {"Deep", "Round"}}}}});
     from.lib.groups[0]->categories[0]->patches[1]->notes =
         "first\nEnd Patch: Other\nStart Patch: Fake\nEnd Category Dump: C\nlast";
     from.lib.groups[0]->categories[0]->patches[1]->midiProgram = 9;
     ASSERT_TRUE(from.lib.writeDump(from.path("bass.qix"), {0}, {}, {}, false));
-    Library to(Tree{{"Bass", {}}, {"Bass 1", {}}});
+    Library to({{"Bass", {{"C", {}}}}, {"Bass 1", {{"C", {}}}}});
     to.lib.importDump(from.path("bass.qix"), false);
     EXPECT_EQ(to.messages.informs, Names{"1 Group imported"});
-    ASSERT_EQ(to.lib.groups.size(), 3u);
-    EXPECT_EQ(to.lib.groupNames[2], "Bass 2");
-    EXPECT_EQ(uniqueName("Bass", to.lib.groupNames), "Bass 3");
     const PatchGroup& g = *to.lib.groups[2];
-    EXPECT_TRUE(g.name == "Bass 2" && g.id == "2");
     ASSERT_EQ(g.categories.size(), 1u);
     const PatchCategory& c = *g.categories[0];
-    ASSERT_EQ(c.patches.size(), 2u);
     EXPECT_EQ(c.patchNames, (Names{"Deep", "Round"}));
     for (size_t k = 0; k < 2; ++k) {
         EXPECT_EQ(c.patches[k]->text(), from.category(0).patches[k]->text());
         EXPECT_EQ(c.patches[k]->filePath(), to.path("2/0/" + std::to_string(k) + ".qix"));
         EXPECT_TRUE(c.patches[k]->modified);
     }
-    EXPECT_TRUE(to.lib.anyModified());
     to.lib.selectGroup(2);
     EXPECT_EQ(to.lib.patchNameList(), (Names{"Deep", "10: Round"}));
     // Reaches disk at the next write.
@@ -369,12 +300,10 @@ TEST(PatchArchiveImport, GroupsGetUniqueNamesAndArriveWhole) {
 }
 
 TEST(PatchArchiveImport, CategoriesAndPatchesBecomeANewGroup) {
-    Library from(Tree{{"Keys", {"Grand", "Upright"}}});
-    from.lib.selectGroup(0);
-    from.lib.addCategory("Pads");
+    Library from({{"Keys", {{"C", {"Grand", "Upright"}}, {"Pads", {}}}}});
     ASSERT_TRUE(from.lib.writeDump(from.path("cats.qix"), {0}, {0, 1}, {}, true));
     ASSERT_TRUE(from.lib.writeDump(from.path("pats.qix"), {0}, {0}, {1}, true));
-    Library to(Tree{{"Keys", {}}});
+    Library to({{"Keys", {{"C", {}}}}});
     to.lib.importDump(from.path("cats.qix"), false);
     to.lib.importDump(from.path("pats.qix"), false);
     EXPECT_EQ(to.messages.informs, (Names{"2 Categories imported", "1 Patch imported"}));
@@ -386,7 +315,7 @@ TEST(PatchArchiveImport, CategoriesAndPatchesBecomeANewGroup) {
 }
 
 TEST(PatchArchivePaste, AppendsWithUniqueNamesAndMarksModified) {
-    Library a(Tree{{"G", {"Lead", "Lead 1", "Pad"}}, {"H", {}}});
+    Library a({{"G", {{"C", {"Lead", "Lead 1", "Pad"}}}}, {"H", {{"C", {}}}}});
     ASSERT_TRUE(a.lib.writeDump(a.path("clipboard"), {0}, {0}, {0, 2}, true));
     a.messages.clear();
     a.lib.pasteDump(a.path("clipboard"), kDumpPatches, 0, 0);
@@ -414,7 +343,7 @@ TEST(PatchArchivePaste, AppendsWithUniqueNamesAndMarksModified) {
 }
 
 TEST(PatchArchiveDamage, AFileThatIsNotADumpIsRefusedAndChangesNothing) {
-    Library a(Tree{{"G", {"P"}}});
+    Library a({{"G", {{"C", {"P"}}}}});
     a.folder.write("foreign.qix", "Moraine Deck Version 1.0 Dumb\nMulti Group: 1\n");
     for (const char* name : {"foreign.qix", "missing.qix"}) {
         a.messages.clear();
@@ -430,9 +359,7 @@ TEST(PatchArchiveDamage, AFileThatIsNotADumpIsRefusedAndChangesNothing) {
 // Sections read before the damage stay; so does everything the library held before, on
 // disk too once it is written.
 TEST(PatchArchiveDamage, ADamagedDumpKeepsWhatItHoldsAndLosesNothing) {
-    Library from(Tree{{"A", {"One", "Two", "Three"}}});
-    from.lib.selectGroup(0);
-    from.lib.addCategory("D");
+    Library from({{"A", {{"C", {"One", "Two", "Three"}}, {"D", {}}}}});
     ASSERT_TRUE(from.lib.writeDump(from.path("p.qix"), {0}, {0}, {0, 1, 2}, false));
     ASSERT_TRUE(from.lib.writeDump(from.path("g.qix"), {0}, {}, {}, false));
     const std::string patches = from.folder.read("p.qix");
@@ -464,7 +391,7 @@ TEST(PatchArchiveDamage, ADamagedDumpKeepsWhatItHoldsAndLosesNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        Library to(Tree{{"Mine", {"Own"}}});
+        Library to({{"Mine", {{"C", {"Own"}}}}});
         const std::string own = to.folder.read("0/0/0.qix");
         to.folder.write("t.qix", c.text);
         to.lib.importDump(to.path("t.qix"), false);

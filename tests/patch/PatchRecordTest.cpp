@@ -49,12 +49,6 @@ const std::string kDefaultTail = "10 : 0, 24, 0, 24\n11 : 0\n12 : 0\n15 : -1\n16
                                  "\n7 : PatchNotes = \n";
 const std::string kVolume = real("mvol", 1.0); // added when a text has none
 
-const PatchValue* find(const PatchRecord& r, const char (&code)[5]) {
-    for (const PatchValue& v : r.values)
-        if (v.code == fourcc(code)) return &v;
-    return nullptr;
-}
-
 // clang-format off
 const MidiMapEntry kEntry{3, 74, 23, kSourceController | kSourceVelocity | kSourceAftertouch,
                           {{10, 20}, {5, 100}, {0, 64}, {32.5f, 127}}, {2, 1, 0, 2}, {1, 0, 1, 1}};
@@ -62,18 +56,10 @@ const MidiMapEntry kEntry{3, 74, 23, kSourceController | kSourceVelocity | kSour
 
 TEST(PatchRecord, SetValueReplacesInPlaceOrAppends) {
     PatchRecord r;
-    EXPECT_EQ(write(r), kDefaultTail);
-    EXPECT_FALSE(r.modified);
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.25, 0);
-    EXPECT_TRUE(r.modified);
     r.setValue(kValueInteger, fourcc("vcss"), 4, 0, 0);
     r.setValue(kValuePatched, fourcc("vo1c"), 0, 0, fourcc("mlt4"));
     EXPECT_EQ(write(r), "2 : vo1c = mlt4\n0 : vcss = 4  //\n" + kDefaultTail);
-    r.addMidiEntry(kEntry);
-    r.modified = false;
-    r.clearMidiEntries();
-    EXPECT_TRUE(r.modified);
-    EXPECT_TRUE(r.midiEntries.empty());
 }
 
 // Values the reader could not take back as they are are written as ones it can.
@@ -92,7 +78,6 @@ TEST(PatchText, WhatCannotBeWrittenAsItIsIsWrittenSafely) {
                         "10 : 0, 24, 0, 24\n11 : 0\n12 : 0\n15 : -1\n16 : 0.000000, 0.000000\n"
                         "4 : PatchName = Lead 10 : 1, 3, 1, 3\n5 : PatchAuthor = a b\n"
                         "6 : PatchDate = \n7 : PatchNotes = \n");
-    EXPECT_EQ(read(text).values[0].code, fourcc("ab\0\0"));
     EXPECT_EQ(canonical(text),
               text.substr(0, text.find("10 :")) + kVolume + text.substr(text.find("10 :")));
 }
@@ -173,25 +158,19 @@ TEST(PatchText, EveryRecordKindWritesExactlyAndRoundTrips) {
                         "16 : -0.500000, 0.250000\n4 : PatchName = Bass\n5 : PatchAuthor = Ann\n"
                         "6 : PatchDate = 1 May\n7 : PatchNotes = first\n\n  indented\r\nlast\n");
     EXPECT_EQ(text, r.text());
-    const PatchRecord back = read(text);
-    EXPECT_EQ(write(back), text);
-    EXPECT_EQ(back.notes, r.notes);
-    EXPECT_FALSE(back.modified);
-    ASSERT_EQ(back.values.size(), r.values.size()); // mvol read, so none appended
-    for (size_t i = 0; i < r.values.size(); ++i)
-        EXPECT_EQ(back.values[i].real, r.values[i].real) << i;
+    EXPECT_EQ(write(read(text)), text); // mvol read, so none appended
 }
 
 TEST(PatchText, TheHostsLocaleDoesNotMatter) {
     PatchRecord r;
     r.setValue(kValueReal, fourcc("vo1c"), 0, 0.125, 0);
+    r.setValue(kValueReal, fourcc("mvol"), 0, 0.75, 0);
     r.beatOffset[0] = 1.5f;
     const std::string plain = write(r);
     testing::CommaDecimalLocale comma;
     if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale installed";
     EXPECT_EQ(write(r), plain);
-    const PatchRecord back = read(plain);
-    EXPECT_TRUE(find(back, "vo1c")->real == 0.125 && back.beatOffset[0] == 1.5f);
+    EXPECT_EQ(write(read(plain)), plain);
 }
 
 // Each text as the writer gives it back once read: what is kept, what is left out, what
@@ -225,20 +204,6 @@ TEST(PatchText, TextsReadAsTheWriterWouldHaveThem) {
              "14 : 1, 2, 3, 14, 0.000000, 1.000000, 2.000000, 3.000000, 4.000000, "
              "5.000000, 1, 1, 2, 0, 1, 1\n" +
              kDefaultTail},
-        // Lines that do not parse are left out whole; the rest of a type-3 line is ignored.
-        {"1 : vo1c = \n1 : vo2c = nan\n1 : vo3c = 1e999\n0 : vcss\n0 : klch = x\n2 : plg5 =\n"
-         "2 : plg6 = mlt45\n1 vo1f = 0.5\n14 : 1, 2, 3\n10 : 1, 2\n11 : \n15 : x\n16 : 0.5\n"
-         "14 : a, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1, 1, 1, 1, 1, 1\n0 : 99999999999999999999999 = 1\n"
-         "14 : 0, 0, 5, 2, -20, 900, inf, 1, 2, 3, 0, 0, 0, 0, 0, 0\n3 : plg7\n",
-         "3 : plg7 = 0\n" + tail},
-        // Numbers out of range read as safe values; finite MIDI ranges are kept to 0..127.
-        {"0 : vcss = 12\n0 : klch = -4\n10 : 1, 0, 1, -5\n15 : 300\n"
-         "14 : 0, 0, 5, 2, -20, 900, 1, 1, 2, 3, 0, 0, 0, 0, 0, 0\n",
-         "0 : vcss = 8  //\n0 : klch = 0  //\n" + kVolume +
-             "14 : 0, 0, 5, 2, 0.000000, 127.000000, 1.000000, 1.000000, 2.000000, 3.000000, 0, "
-             "0, 0, 0, 0, 0\n10 : 1, 24, 1, 24\n11 : 0\n12 : 0\n15 : -1\n16 : 0.000000, "
-             "0.000000\n4 : PatchName = \n5 : PatchAuthor = \n6 : PatchDate = \n7 : PatchNotes = "
-             "\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(canonical(c.text), c.expected) << c.text;
     PatchRecord none;
@@ -290,24 +255,16 @@ TEST(PatchText, CrLfReadsLikeLfExceptTheNotes) {
     EXPECT_EQ(b.notes, "a\n\nb\r\nc");
     a.notes = b.notes = "";
     EXPECT_EQ(write(b), write(a));
-    EXPECT_TRUE(a.values.size() == 5 && a.midiEntries.size() == 1 && a.beatSync[3] == 48 &&
-                a.midiProgram == 7 && a.beatOffset[1] == 0.25f && a.date == "Date");
     // A lone CR further on (here inside the notes) must not swallow the LF lines before it.
     const PatchRecord r =
         read("1 : vo1c = 0.5\n0 : vcss = 2\r\n11 : 1\n7 : PatchNotes = x\ry\r\nz\n");
     ASSERT_EQ(r.values.size(), 3u);
     EXPECT_TRUE(r.values[1].integer == 2 && r.locked == 1);
     EXPECT_EQ(r.notes, "x\ny\r\nz");
-    // Notes read from a CR LF text survive being written and read again.
-    const PatchRecord once = read("1 : vo1c = 0.5\r\n7 : PatchNotes = p\r\nq\r\n");
-    EXPECT_EQ(write(read(write(once))), write(once));
 }
 
-TEST(PatchText, ReadingStopsAtANulAndStoresOneAtTheLength) {
-    const PatchRecord r = read(std::string("0 : vcss = 2\n\0"
-                                           "11 : 1\n",
-                                           21));
-    EXPECT_TRUE(r.values.size() == 2 && r.locked == 0);
+// Only the length given is read; the reader ends it with a NUL of its own.
+TEST(PatchText, ReadingStopsAtTheLengthAndStoresANulThere) {
     char buffer[] = "11 : 1\n12 : 1\n#";
     PatchRecord p;
     p.readText(buffer, 7); // only the first line
@@ -344,15 +301,6 @@ TEST(PatchFile, SavesOnlyWhenModifiedAndLoadsBack) {
     loaded.fileName = "1";
     EXPECT_FALSE(loaded.loadFile());
     EXPECT_EQ(loaded.author, "Me");
-    EXPECT_EQ(loaded.values.size(), 2u);
-    // A huge file is read only in part.
-    std::string text = "1 : vo1c = 0.5\n7 : PatchNotes = x\n";
-    text.resize(3u << 20, 'y');
-    folder.write("big.qix", text);
-    PatchRecord big = inFolder(folder, "big");
-    ASSERT_TRUE(big.loadFile());
-    EXPECT_EQ(find(big, "vo1c")->real, 0.5);
-    EXPECT_EQ(big.notes.size(), size_t(kPatchTextFieldLimit));
 }
 
 TEST(PatchFile, AFolderThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
