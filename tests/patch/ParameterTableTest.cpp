@@ -70,12 +70,9 @@ TEST(ParameterTable, CodesAreUniqueAndFindTheirParameter) {
     EXPECT_EQ(findParameter(fourcc("noco")), -1);
     EXPECT_EQ(findParameter(fourccFromText("Key")), -1); // no trailing space
     const std::pair<const char*, int> byName[] = {
-        {"vo1c", 5},   {"33", 33},    {"0", 0},
-        {"178", 178},  {"033", 33},   {"Key ", 0},
-        {"pl18", 107}, {"mlt4", 178}, {"zzzz", -1},
-        {"", -1},      {"179", -1},   {"-1", -1},
-        {"vo1", -1},   {"vo1cx", -1}, {"noco", -1},
-        {" 33", -1},   {"3 3", -1},   {"99999999999999999999999", -1}};
+        {"vo1c", 5},   {"33", 33},    {"178", 178}, {"033", 33}, {"pl18", 107},
+        {"mlt4", 178}, {"zzzz", -1},  {"", -1},     {"179", -1}, {"-1", -1},
+        {"vo1", -1},   {"vo1cx", -1}, {" 33", -1},  {"3 3", -1}, {"99999999999999999999999", -1}};
     for (const auto& [text, index] : byName) EXPECT_EQ(findParameterByName(text), index) << text;
     EXPECT_EQ(findParameterByName(nullptr), -1);
 }
