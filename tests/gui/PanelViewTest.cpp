@@ -7,6 +7,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -25,8 +26,6 @@ struct Editor : testing::FakeEditor {
 
 TEST(PanelView, BuildsEveryRowWithTheInstrumentsValues) {
     Editor e;
-    EXPECT_TRUE(e.view.built());
-    EXPECT_EQ(e.host.sink, &e.view.messages()); // message boxes go to the panel while open
     for (const PanelControl& row : panelControls()) {
         SCOPED_TRACE(row.id);
         if (!row.bound()) {
@@ -72,16 +71,12 @@ TEST(PanelView, MasterBypassControlsMirrorEachOther) {
     EXPECT_EQ(sw->intValue() + light->intValue(), 2);
 }
 
-TEST(PanelView, GateButtonsPlayShiftClickPicksForTheMapAndSaveAsDoesNothingYet) {
+TEST(PanelView, GateButtonsPlayAndShiftClickPicksForTheMap) {
     Editor e;
     for (PanelAction a : {PanelAction::EnvelopeGate, PanelAction::PortamentoGate})
         e.click(e.view.control(a)->frame());
     EXPECT_EQ(e.host.envelope, (std::vector<bool>{true, false}));
     EXPECT_EQ(e.host.portamento, (std::vector<bool>{true, false}));
-    for (PanelAction a : {PanelAction::SaveAs, PanelAction::PatchManager, PanelAction::Logo}) {
-        e.click(e.view.control(a)->frame());
-        EXPECT_EQ(e.c.modal(), nullptr);
-    }
     e.click(e.view.control(2)->frame(), 5, 30, kModShift);
     EXPECT_EQ(e.view.midiMapParameter(), 2);
     EXPECT_TRUE(e.host.edits.empty()); // the press went to the map, not the slider
@@ -97,9 +92,7 @@ TEST(PanelView, PatchMenusListTheLibraryAndLoadTheChoice) {
     ASSERT_TRUE(group && patch);
     EXPECT_EQ(group->names(), e.host.library().groupNameList());
     EXPECT_EQ(patch->names(), e.host.library().patchNameList());
-    ASSERT_GE(patch->names().size(), 2u);
     e.click(patch->frame(), 5, 5);
-    ASSERT_NE(e.c.modal(), nullptr);
     for (int k : {kKeyHome, kKeyDown, kKeyReturn}) e.c.keyDown(k, 0);
     EXPECT_EQ(patch->current(), 1);
     EXPECT_EQ(e.host.library().currentCategoryPtr()->currentPatch, 1);
@@ -203,17 +196,23 @@ TEST(PanelEditor, CallsOutOfOrderAndHostKeysOnlyForAMenuOrMessageBox) {
     EXPECT_FALSE(editor.isOpen());
     EXPECT_TRUE(editor.openOffscreen());
     editor.idle();
-    EXPECT_EQ(host.sink, &editor.view()->messages());
-    VstKeyCode down{0, 14, 0}, space{0, 7, 0}, unknown{0, 99, 0}; // VST virtual keys
+    EXPECT_EQ(host.sink, &editor.view()->messages()); // message boxes go to the panel
+    VstKeyCode down{0, 14, 0}, enter{0, 4, 0}, space{0, 7, 0}, unknown{0, 99, 0}; // VST keys
     EXPECT_FALSE(editor.onKeyDown(space)); // the host keeps Space for its transport
+    const float before = host.parameterValue(81);
     const PanelRect voices = editor.view()->control(PanelAction::Voices)->frame();
     editor.view()->canvas().mouseDown(voices.x + 2, voices.y + 2, 0);
     editor.view()->canvas().mouseUp(voices.x + 2, voices.y + 2, 0);
     ASSERT_NE(editor.view()->canvas().modal(), nullptr);
     EXPECT_TRUE(editor.onKeyDown(down));
     EXPECT_FALSE(editor.onKeyDown(unknown));
-    EXPECT_EQ(panelKeyFromVst('a', 0), 'a');
-    EXPECT_EQ(panelKeyFromVst(0, 4), kKeyReturn);
+    EXPECT_TRUE(editor.onKeyDown(enter)); // the next voice count, as one closed gesture
+    EXPECT_EQ(host.parameterValue(81), before + 1);
+    const auto count = [&](char k) {
+        return std::count_if(host.edits.begin(), host.edits.end(),
+                             [&](const FakePanelHost::Edit& e) { return e.kind == k; });
+    };
+    EXPECT_EQ(count('b'), count('e'));
     editor.close();
     EXPECT_EQ(host.sink, nullptr);
     editor.idle(); // after close
