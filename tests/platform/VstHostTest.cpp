@@ -1,5 +1,5 @@
-// The test host itself: loading and its failures, MIDI delivery across blocks, the transport
-// a plug-in reads, and the callbacks it answers. Plug-ins are the fixture modules.
+// The test host itself: loading and its failures, MIDI delivery across blocks and the
+// transport a plug-in reads. Plug-ins are the fixture modules.
 #include "tools/host/VstHost.h"
 #include "tests/fixtures/FixtureHandle.h"
 
@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -70,12 +69,6 @@ TEST(VstHostLoad, LegacyMainIsTheFallbackEntry) {
     auto plugin = PluginInstance::load(MORAINE_FIXTURE_LEGACY_PATH, &error);
     ASSERT_NE(plugin, nullptr) << error;
     EXPECT_EQ(plugin->uniqueId(), VST_FOURCC('B', 'a', 'r', 'e'));
-    std::array<float, 16> left, right;
-    left.fill(1.0f);
-    right.fill(1.0f);
-    float* outputs[] = {left.data(), right.data()};
-    plugin->process(nullptr, outputs, 16);
-    for (float v : left) EXPECT_EQ(v, 0.0f);
 }
 
 TEST(VstHostLoad, InstancesOfOneLibraryAreKeptApart) {
@@ -154,14 +147,9 @@ TEST_F(VstHostMidi, EventsArriveInTheirBlockInFrameOrder) {
         {1, 88, 0x80, 62}, {2, 6, 0x80, 64},   {3, 26, 0x90, 70},
     };
     EXPECT_EQ(received(), expected);
-    for (int i = 0; i < probe->eventCount; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(probe->events[i].type, kVstMidiType);
-        EXPECT_EQ(probe->events[i].byteSize, VstInt32(sizeof(VstMidiEvent)));
-    }
 }
 
-// ---- Transport and callbacks -----------------------------------------------------------
+// ---- Transport -------------------------------------------------------------------------
 
 TEST(VstHostTransport, PluginReadsPositionTempoAndFlags) {
     fixture::Probe* probe = fixture::probe();
@@ -199,41 +187,6 @@ TEST(VstHostTransport, PluginReadsPositionTempoAndFlags) {
     EXPECT_EQ(probe->time.flags & kVstTransportPlaying, 0);
     EXPECT_EQ(probe->time.samplePos, 1440.0) << "a stopped transport holds its place";
     EXPECT_DOUBLE_EQ(probe->time.ppqPos, 1440.0 / 48000.0 * 150.0 / 60.0);
-}
-
-TEST(VstHostCallbacks, AnswersFollowTheHostState) {
-    auto plugin = loadFixture();
-    ASSERT_NE(plugin, nullptr);
-    AEffect* e = plugin->effect();
-    auto ask = [e](int32_t opcode, void* ptr = nullptr) {
-        return PluginInstance::hostCallback(e, opcode, 0, 0, ptr, 0.0f);
-    };
-    plugin->start();
-    EXPECT_EQ(ask(audioMasterGetSampleRate), 48000);
-    EXPECT_EQ(ask(audioMasterGetBlockSize), 512);
-    plugin->setSampleRate(96000.0f);
-    plugin->setBlockSize(128);
-    EXPECT_EQ(ask(audioMasterGetSampleRate), 96000);
-    EXPECT_EQ(ask(audioMasterGetBlockSize), 128);
-
-    const int versions = plugin->versionRequests();
-    EXPECT_EQ(ask(audioMasterVersion), kVstVersion);
-    EXPECT_EQ(plugin->versionRequests(), versions + 1);
-
-    char yes[] = "sendVstMidiEvent", no[] = "receiveVstEvents", odd[] = "";
-    EXPECT_EQ(ask(audioMasterCanDo, yes), 1);
-    EXPECT_EQ(ask(audioMasterCanDo, no), 0) << "the host takes no events from plug-ins";
-    EXPECT_EQ(ask(audioMasterCanDo, odd), 0);
-    EXPECT_EQ(ask(audioMasterCanDo), 0);
-
-    char vendor[kVstMaxVendorStrLen + 1];
-    std::memset(vendor, 'x', sizeof vendor);
-    EXPECT_EQ(ask(audioMasterGetVendorString, vendor), 1);
-    EXPECT_NE(std::memchr(vendor, '\0', sizeof vendor), nullptr) << "terminated in the buffer";
-    EXPECT_EQ(ask(audioMasterGetVendorString), 1) << "a null buffer is not written";
-
-    EXPECT_EQ(ask(audioMasterIOChanged), 0);
-    EXPECT_EQ(ask(audioMasterProcessEvents), 0);
 }
 
 } // namespace
