@@ -45,16 +45,9 @@ protected:
     std::unique_ptr<Voice> voice;
 };
 
+// Unique, non-zero codes, `noco` first and `mlt4` last, are checked where the table is built.
 TEST(JackTable, NumbersAndCodesRoundTripAndEverythingElseIsNoCord) {
-    std::set<FourCC> codes;
-    for (int j = 0; j <= kJackCount; ++j) {
-        SCOPED_TRACE(j);
-        const JackInfo& info = jackInfo(j);
-        EXPECT_TRUE(codes.insert(info.code).second) << fourccText(info.code) << " repeated";
-        EXPECT_EQ(jackNumber(info.code), j);
-    }
-    EXPECT_EQ(jackInfo(89).code, fourcc("mlt4"));
-    EXPECT_EQ(jackInfo(0).code, fourcc("noco"));
+    for (int j = 0; j <= kJackCount; ++j) EXPECT_EQ(jackNumber(jackInfo(j).code), j) << j;
     EXPECT_EQ(jackInfo(0).role, JackRole::None);
     for (int n : {-1, 90, 1000, INT_MIN, INT_MAX}) EXPECT_EQ(&jackInfo(n), &jackInfo(0)) << n;
     for (const char* code : {"zzzz", "vo1c", "none", "PL18"})

@@ -341,44 +341,28 @@ TEST(MinBlepTable, EmbeddedTableHasItsHeaderWhateverTheHostsLocale) {
     EXPECT_TRUE(local.values == t.values && local.corner == t.corner);
 }
 
-TEST(MinBlepTableParser, ReadsTheSizeUpToThePointAndTheValuesAsDoubles) {
-    std::string text = tableText(1410, 1410, "0.5");
-    const MinBlepTable t = parseMinBlepTable(text);
-    EXPECT_EQ(std::tuple(t.size, t.values.size(), t.values[7]), std::tuple(1410, 1410u, 0.5f));
-    // The last line may lack its line-feed; extra lines after the values are ignored.
+// The embedded table is checked against its generator; what is left to see is that a table
+// of exactly the span is read whole (the last line-feed may be missing) and that a damaged
+// one is refused, saying why, rather than read past its end.
+TEST(MinBlepTableParser, ReadsAWholeTableAndRefusesADamagedOne) {
+    std::string text = tableText(kMinBlepSpan, kMinBlepSpan, "0.25");
     text.pop_back();
-    EXPECT_EQ(parseMinBlepTable(text).size, 1410);
-    EXPECT_EQ(parseMinBlepTable(tableText(1410, 1500)).size, 1410);
-    // A table of exactly the span is enough.
-    const MinBlepTable s = parseMinBlepTable(tableText(kMinBlepSpan, kMinBlepSpan, "0.25"));
+    const MinBlepTable s = parseMinBlepTable(text);
     EXPECT_FLOAT_EQ(s.residualAt(float(kMinBlepSpan) - 0.5f), 0.375f);
     EXPECT_EQ(s.residualAt(float(kMinBlepSpan)), 0.0f);
-}
-
-// No fuzz target reads this table, so every way it can be wrong is listed here.
-TEST(MinBlepTableParser, RefusesMissingShortAndMalformedTablesSayingWhy) {
-    std::string badLast = tableText(1409, 1409), badMiddle = tableText(1409, 0);
-    badLast[badLast.size() - 2] = '?';
+    std::string badMiddle = tableText(1409, 0);
     for (int i = 0; i < 1409; ++i) badMiddle += i == 700 ? " 1abc\n" : " 0.5\n";
-    const std::string header = "64.0 % oversampling\n";
     const std::pair<std::string, const char*> cases[] = {
         {"", "empty"},
-        {"0.8 % corner\n" + header, "header cut short"},
-        {"0.8 % corner\n" + header + "11.0 % nzc\n", "no size line"},
-        {"x % corner\n" + header + "11.0 % nzc\n1409.0 % size\n", "bad corner"},
-        {"0.8 % corner\n" + header + "0.0 % nzc\n1409.0 % size\n", "zero nzc"},
-        {"0.8 % corner\n" + header + "nan % nzc\n1409.0 % size\n", "NaN nzc"},
-        {tableText(1409, 1408), "one value short"},
-        {tableText(1409, 0), "no values"},
+        {"0.8 % corner\n64.0 % oversampling\n", "header cut short"},
+        {"0.8 % corner\n64.0 % oversampling\nnan % nzc\n1409.0 % size\n", "NaN nzc"},
         {tableText(kMinBlepSpan - 1, kMinBlepSpan - 1), "shorter than the span"},
         {tableText(-5, 10), "negative size"},
         {tableText(2000000000, 1409), "absurd size"},
-        {tableText(1409, 1409, "abc"), "a value that is no number"},
         {tableText(1409, 1409, "inf"), "an infinite value"},
-        {badLast, "a bad last value"},
         {badMiddle, "a value line with more than a number"}};
-    for (const auto& [text, what] : cases)
-        EXPECT_THROW(parseMinBlepTable(text), std::runtime_error) << what;
+    for (const auto& [bad, what] : cases)
+        EXPECT_THROW(parseMinBlepTable(bad), std::runtime_error) << what;
     try {
         parseMinBlepTable(tableText(1409, 1000));
         FAIL() << "a short table was accepted";
