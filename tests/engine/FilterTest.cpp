@@ -8,11 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 #include <numbers>
 #include <random>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace moraine {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -97,16 +98,6 @@ protected:
         plugin->process(nullptr, outputs, frames);
     }
 
-    // Block index, offset and first two data bytes of every event received so far.
-    std::vector<std::array<int, 4>> received() const {
-        std::vector<std::array<int, 4>> out;
-        for (int i = 0; i < probe->eventCount; ++i) {
-            const fixture::ReceivedEvent& e = probe->events[i];
-            out.push_back({e.block, e.deltaFrames, e.data[0], e.data[1]});
-        }
-        return out;
-    }
-
     fixture::Probe* probe = nullptr;
     std::unique_ptr<PluginInstance> plugin;
     std::array<float, kBlock> left{}, right{};
@@ -135,12 +126,15 @@ TEST_F(VstHostMidi, EventsArriveInTheirBlockInFrameOrder) {
     render(60);
     render();
     EXPECT_EQ(probe->processEventsCalls, 4) << "no empty lists";
+    std::vector<std::array<int, 4>> received; // block, offset and first two data bytes
+    for (const fixture::ReceivedEvent& e : std::span(probe->events, probe->eventCount))
+        received.push_back({e.block, e.deltaFrames, e.data[0], e.data[1]});
     const std::vector<std::array<int, 4>> expected = {
         {0, 0, 0x90, 60},  {0, 0, 0xB0, 4},    {0, 10, 0x90, 62},
         {0, 10, 0x80, 60}, {0, 511, 0x90, 64}, {1, 0, 0x90, 65},
         {1, 88, 0x80, 62}, {2, 6, 0x80, 64},   {3, 26, 0x90, 70},
     };
-    EXPECT_EQ(received(), expected);
+    EXPECT_EQ(received, expected);
 }
 
 // ---- Transport -------------------------------------------------------------------------
