@@ -1,6 +1,6 @@
 // The render path must never touch the heap: a host's audio thread cannot wait for the
-// allocator. This binary replaces the global allocator with one that counts, then drives
-// the plug-in through its host entry points.
+// allocator. This binary puts a counting front on the C library's allocator, which every
+// C++ allocation ends in too, then drives the plug-in through its host entry points.
 #include "engine/graph/JackTable.h"
 #include "patch/ParameterTable.h"
 #include "support/TempDataFolder.h"
@@ -20,50 +20,20 @@ std::atomic<long> allocations{0};
 void count() {
     if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
 }
-void* countedAlloc(std::size_t size) {
-    count();
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
 } // namespace
 
-void* operator new(std::size_t n) { return countedAlloc(n); }
-void* operator new[](std::size_t n) { return countedAlloc(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(n);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void* operator new(std::size_t n, std::align_val_t a) {
-    count();
-    const std::size_t align = std::size_t(a);
-    if (void* p = std::aligned_alloc(align, (n + align - 1) / align * align)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n, std::align_val_t a) { return operator new(n, a); }
-// The deletes stay out of line: inlined into a caller, g++ cannot see that each one
-// pairs with the matching new above and warns about a mismatch.
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-
-// C allocations made by anything the render path calls.
+// The standard library's operator new takes its memory from malloc, its aligned form from
+// aligned_alloc: counting these sees every allocation anything on the render path makes.
 extern "C" void* __libc_malloc(std::size_t);
 extern "C" void* __libc_calloc(std::size_t, std::size_t);
 extern "C" void* __libc_realloc(void*, std::size_t);
+extern "C" void* __libc_memalign(std::size_t, std::size_t);
 extern "C" void* malloc(std::size_t n) { return count(), __libc_malloc(n); }
 extern "C" void* calloc(std::size_t n, std::size_t size) { return count(), __libc_calloc(n, size); }
 extern "C" void* realloc(void* p, std::size_t n) { return count(), __libc_realloc(p, n); }
+extern "C" void* aligned_alloc(std::size_t a, std::size_t n) {
+    return count(), __libc_memalign(a, n);
+}
 
 namespace moraine {
 namespace {
@@ -72,14 +42,14 @@ namespace {
 // storage in a loaded library would allocate there): notes, mapped controllers, pitch
 // bend, both pressures, velocity, bank select and program change (each applying its patch
 // inside the render call), parameter and cord changes between blocks, and blocks longer
-// than announced. First, the counter must see both kinds of allocation.
+// than announced. First, the counter must see C++ allocations, plain and aligned.
 TEST(RenderAllocation, NothingIsAllocatedWhileRendering) {
     counting = true;
     auto* boxed = new std::vector<int>(100);
-    void* raw = std::malloc(32);
+    auto* aligned = new (std::align_val_t(64)) int[4];
     counting = false;
     delete boxed;
-    std::free(raw);
+    operator delete[](aligned, std::align_val_t(64));
     EXPECT_GE(allocations.exchange(0), 3);
 
     testing::TempDataFolder folder; // empty: the default library is built in it

@@ -1,7 +1,6 @@
 // The filter driven with sines and noise and measured: passband, cutoff law, resonance,
-// overload, every accepted rate, bad values; and the shared random sequence of its dither.
+// overload, every accepted rate, bad values, and the level of its dither.
 #include "engine/Filter.h"
-#include "engine/Random.h"
 #include "support/Spectrum.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 #include <numbers>
 #include <random>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace moraine {
@@ -48,28 +45,27 @@ struct Rig {
         auto y = run(n, [](int) { return 0.0f; });
         return {y.end() - (keep ? keep : n), y.end()};
     }
-    // The coefficient the filter computes for `volts` at `rate`.
-    static float coefficientAt(int rate, float volts) {
-        Rig rig(rate, volts);
-        rig.vcf.stepPending();
-        return rig.vcf.f;
-    }
-    // True when the sample just computed was an overload: output 0 and every state cleared.
-    static bool recovered(const VcfModule& v, float out) {
-        return out == 0.0f && v.low1 == 0.0f && v.band1 == 0.0f && v.low2 == 0.0f &&
-               v.band2 == 0.0f;
-    }
-    // The largest magnitude, infinite when any sample is not finite.
-    static float peak(const std::vector<float>& y) {
-        float p = 0.0f;
-        for (float v : y) p = std::isfinite(v) ? std::max(p, std::fabs(v)) : INFINITY;
-        return p;
-    }
     VcfModule vcf;
 };
-constexpr auto coefficientAt = Rig::coefficientAt;
-constexpr auto recovered = Rig::recovered;
-constexpr auto peak = Rig::peak;
+
+// The coefficient the filter computes for `volts` at `rate`.
+float coefficientAt(int rate, float volts) {
+    Rig rig(rate, volts);
+    rig.vcf.stepPending();
+    return rig.vcf.f;
+}
+
+// True when the sample just computed was an overload: output 0 and every state cleared.
+bool recovered(const VcfModule& v, float out) {
+    return out == 0.0f && v.low1 == 0.0f && v.band1 == 0.0f && v.low2 == 0.0f && v.band2 == 0.0f;
+}
+
+// The largest magnitude, infinite when any sample is not finite.
+float peak(const std::vector<float>& y) {
+    float p = 0.0f;
+    for (float v : y) p = std::isfinite(v) ? std::max(p, std::fabs(v)) : INFINITY;
+    return p;
+}
 
 // Gain for a sine of `hz` at `amp` volts, from the steady state: settle, then correlate a
 // whole number of periods with the input's sine and cosine.
@@ -108,24 +104,10 @@ double quarterGainFrequency(int rate, float volts) {
     return std::sqrt(lo * hi);
 }
 
-TEST(SharedRandom, ReproducesTheMicrosoftRuntimeFromSeedOne) {
-    const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
-    std::uint32_t state = RandSequence::kSeed;
-    for (int want : expected)
-        EXPECT_EQ(RandSequence::value(state = RandSequence::next(state)), want);
-    state = sharedRandState(); // the shared generator follows it from wherever it stands
-    EXPECT_EQ(sharedRand(), RandSequence::value(RandSequence::next(state)));
-}
-
-TEST(SharedRandom, TheFilterDrawsOncePerComputedSampleAMillionthOfAVolt) {
-    Rig rig;
-    rig.vcf.stepPending();
-    const std::uint32_t before = sharedRandState();
-    const float first = rig.vcf.process(1.0f);
-    EXPECT_EQ(rig.vcf.process(-5.0f), first); // a second reader gets the cached value
-    EXPECT_EQ(sharedRandState(), RandSequence::next(before));
-    // The dither averages 1e-6 at the input gain's side, 40e-6 V at the output: a
-    // generator of another range (say 31 bits) would show here as a large offset.
+// The filter's dither, drawn from the shared sequence, averages 1e-6 at the input gain's side,
+// 40e-6 V at the output: a generator of another range (say 31 bits) would show here as a
+// large offset. The sequence itself is pinned by the reference renders.
+TEST(VcfDither, SettlesFortyMicrovoltsAboveZeroInSilence) {
     const auto settled = Rig(48000, 8.0f, 0.0f).silence(96000, 48000);
     EXPECT_NEAR(testing::mean(settled), 40e-6, 2e-6);
     EXPECT_GT(*std::min_element(settled.begin(), settled.end()), 0.0f);
@@ -150,8 +132,6 @@ TEST(VcfTables, DampingRunsFromTwoToMinusEightHundredthsHeldAtTheEnds) {
           {-0.2f, 2.0, 1e-7, 0.025},
           {1.0f, -0.08, 1e-7, fullGain},
           {1.5f, -0.08, 1e-7, fullGain},
-          {0.99997f, -0.08, 1e-4, -1.0},
-          {0.99999f, -0.08, 1e-4, -1.0},
           {0.9999f, -0.08, 1e-3, -1.0},
           {std::nextafter(1.0f, 0.0f), -0.08, 1e-4, -1.0},
           {0.5f, half, 1e-5, 0.025 * std::cos(2.0 * kPi * 0.1125)}}) {
@@ -188,14 +168,6 @@ TEST(VcfCutoff, PanelFineAndControlAddUpToTenVolts) {
     rig.vcf.setControl(5.0f);
     rig.vcf.stepPending();
     EXPECT_EQ(rig.vcf.f, top);
-    // Moves of ten microvolts or less keep the coefficient.
-    Rig small(48000, 5.0f);
-    small.vcf.stepPending();
-    const float f = small.vcf.f;
-    small.vcf.setControl(8e-6f);
-    EXPECT_EQ(small.vcf.f, f);
-    small.vcf.setControl(5e-5f);
-    EXPECT_NE(small.vcf.f, f);
 }
 
 TEST(VcfPassband, UnityGainAtResonanceZeroAndTwentyFourDecibelsAnOctave) {
@@ -261,7 +233,6 @@ TEST(VcfOverload, BeyondAThousandGivesZeroThenRecoversOnTheNextSample) {
     ctl.vcf.setControl(7.0f);
     ctl.vcf.stepPending();
     const float f7 = ctl.vcf.f;
-    EXPECT_EQ(f7, coefficientAt(48000, 7.0f));
     ctl.vcf.band2 = 1e9f;
     EXPECT_TRUE(recovered(ctl.vcf, ctl.vcf.process(0.0f)));
     EXPECT_LT(ctl.vcf.f, f7);

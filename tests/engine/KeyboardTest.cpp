@@ -29,7 +29,6 @@ protected:
     float lower(int v = 0) { return mods(v).kbdLower.output(0); }
     float upper(int v = 0) { return mods(v).kbdUpper.output(0); }
     float volts(int key) { return kb.keyVolts[key] - 1.0f; }
-    KeyboardLfo& lfo() { return shared.store->lfo; }
     void notes(std::initializer_list<std::pair<int, int>> events) {
         for (auto [key, velocity] : events) kb.noteEvent(key, velocity);
     }
@@ -79,9 +78,7 @@ TEST_F(Keyboard, TheTriggerFiresOnceOrOnEveryKeyAndNotesGateTheEnvelopes) {
     EXPECT_EQ(std::pair(mods().adsr.phase, mods().ar.phase), std::pair(0, 0));
     notes({{60, 0}, {62, 0}, {64, 0}});
     kb.keyboardGatesEnvelopes = false;
-    EnvelopeGen idle = mods().adsr;
-    idle.reset();
-    mods().adsr = idle;
+    mods().adsr.reset();
     kb.noteEvent(62, 100);
     EXPECT_EQ(mods().adsr.phase, 2);
 }
@@ -105,7 +102,7 @@ TEST_F(Keyboard, PortamentoGlidesLinearly) {
 }
 
 TEST_F(Keyboard, VibratoWaitsForItsDelayThenFadesIn) {
-    KeyboardLfo& l = lfo();
+    KeyboardLfo& l = shared.store->lfo;
     l.setSpeed(5.0f);
     l.setDelay(2.0f);
     kb.noteEvent(60, 100);

@@ -53,9 +53,6 @@ struct Osc {
         return double(std::count_if(x.begin(), x.end(), [](float v) { return v > 5.0f; })) /
                double(x.size());
     }
-    static bool allFinite(const std::vector<float>& x) {
-        return std::all_of(x.begin(), x.end(), [](float v) { return std::isfinite(v); });
-    }
     VcoModule vco;
 };
 
@@ -78,7 +75,6 @@ TEST(VcoFrequency, OneVoltPerOctaveFromEachRangesBaseUpToTheCap) {
         Osc o(2, 0.0, rate, range);
         o.vco.setControl(volts);
         EXPECT_NEAR(o.vco.frequency / hz, 1.0, 1e-6);
-        EXPECT_FLOAT_EQ(o.vco.phasor.increment, float(hz / rate));
         if (tolerance == 0.0) continue;
         const auto x = o.render(VcoModule::kSine, std::max(2 * rate, int(3 * rate / hz) + 10));
         EXPECT_NEAR(crossingFrequency(x, rate) / hz, 1.0, tolerance);
@@ -250,15 +246,13 @@ TEST(VcoReset, StartsThePulseHighAndEveryPhaseAtZero) {
     }
     ASSERT_LT(o.vco.output(VcoModule::kPulse), 1.0f); // in the low half first
     o.vco.reset();
-    std::vector<float> pulse, sine, saw;
+    std::vector<float> pulse, saw;
     for (int i = 0; i < 480; ++i) {
         o.vco.step();
         EXPECT_TRUE(i > 0 || o.vco.phasor.phase == 0.0f);
         pulse.push_back(o.vco.output(VcoModule::kPulse));
-        sine.push_back(o.vco.output(VcoModule::kSine));
         saw.push_back(o.vco.output(VcoModule::kSaw));
     }
-    EXPECT_FLOAT_EQ(sine[0], -5.0f);
     EXPECT_GT(pulse[4], 9.0f); // the rising step has all but settled
     for (int i = 10; i < 230; ++i) ASSERT_NEAR(pulse[i], 10.0f, 0.5f) << i;
     for (int i = 250; i < 470; ++i) ASSERT_NEAR(pulse[i], 0.0f, 0.5f) << i;
@@ -317,7 +311,8 @@ TEST(VcoRobustness, RecoversAfterNaNAndHugeControlSumsAndZeroFrequencyQueuesNoth
     z.vco.setPhase(0.0f);
     z.vco.reset();
     EXPECT_EQ(z.vco.saw.count + z.vco.pulse.count, 0);
-    EXPECT_TRUE(Osc::allFinite(z.render(VcoModule::kPulse, 100)));
+    z.skip(100, VcoModule::kPulse);
+    z.expectFinite();
 }
 
 // A table in the stored form with `count` values on a size line saying `size`.
@@ -333,52 +328,34 @@ TEST(MinBlepTable, EmbeddedTableHasItsHeaderWhateverTheHostsLocale) {
     const MinBlepTable& t = minBlepTable();
     EXPECT_EQ(std::tuple(t.corner, t.oversampling, t.nzc, t.twiceNzc),
               std::tuple(0.8f, 64.0f, 11.0f, 22.0f));
-    ASSERT_GE(t.size, kMinBlepSpan);
-    ASSERT_EQ(std::size_t(t.size), t.values.size());
     testing::CommaDecimalLocale comma;
     if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale installed";
     const MinBlepTable local = parseMinBlepTable(findResource("MB.txt"));
     EXPECT_TRUE(local.values == t.values && local.corner == t.corner);
 }
 
-TEST(MinBlepTableParser, ReadsTheSizeUpToThePointAndTheValuesAsDoubles) {
-    std::string text = tableText(1410, 1410, "0.5");
-    const MinBlepTable t = parseMinBlepTable(text);
-    EXPECT_EQ(std::tuple(t.size, t.values.size(), t.values[7]), std::tuple(1410, 1410u, 0.5f));
-    // The last line may lack its line-feed; extra lines after the values are ignored.
+// The embedded table is checked against its generator; what is left to see is that a table
+// of exactly the span is read whole (the last line-feed may be missing) and that a damaged
+// one is refused, saying why, rather than read past its end.
+TEST(MinBlepTableParser, ReadsAWholeTableAndRefusesADamagedOne) {
+    std::string text = tableText(kMinBlepSpan, kMinBlepSpan, "0.25");
     text.pop_back();
-    EXPECT_EQ(parseMinBlepTable(text).size, 1410);
-    EXPECT_EQ(parseMinBlepTable(tableText(1410, 1500)).size, 1410);
-    // A table of exactly the span is enough.
-    const MinBlepTable s = parseMinBlepTable(tableText(kMinBlepSpan, kMinBlepSpan, "0.25"));
+    const MinBlepTable s = parseMinBlepTable(text);
     EXPECT_FLOAT_EQ(s.residualAt(float(kMinBlepSpan) - 0.5f), 0.375f);
     EXPECT_EQ(s.residualAt(float(kMinBlepSpan)), 0.0f);
-}
-
-// No fuzz target reads this table, so every way it can be wrong is listed here.
-TEST(MinBlepTableParser, RefusesMissingShortAndMalformedTablesSayingWhy) {
-    std::string badLast = tableText(1409, 1409), badMiddle = tableText(1409, 0);
-    badLast[badLast.size() - 2] = '?';
+    std::string badMiddle = tableText(1409, 0);
     for (int i = 0; i < 1409; ++i) badMiddle += i == 700 ? " 1abc\n" : " 0.5\n";
-    const std::string header = "64.0 % oversampling\n";
     const std::pair<std::string, const char*> cases[] = {
         {"", "empty"},
-        {"0.8 % corner\n" + header, "header cut short"},
-        {"0.8 % corner\n" + header + "11.0 % nzc\n", "no size line"},
-        {"x % corner\n" + header + "11.0 % nzc\n1409.0 % size\n", "bad corner"},
-        {"0.8 % corner\n" + header + "0.0 % nzc\n1409.0 % size\n", "zero nzc"},
-        {"0.8 % corner\n" + header + "nan % nzc\n1409.0 % size\n", "NaN nzc"},
-        {tableText(1409, 1408), "one value short"},
-        {tableText(1409, 0), "no values"},
+        {"0.8 % corner\n64.0 % oversampling\n", "header cut short"},
+        {"0.8 % corner\n64.0 % oversampling\nnan % nzc\n1409.0 % size\n", "NaN nzc"},
         {tableText(kMinBlepSpan - 1, kMinBlepSpan - 1), "shorter than the span"},
         {tableText(-5, 10), "negative size"},
         {tableText(2000000000, 1409), "absurd size"},
-        {tableText(1409, 1409, "abc"), "a value that is no number"},
         {tableText(1409, 1409, "inf"), "an infinite value"},
-        {badLast, "a bad last value"},
         {badMiddle, "a value line with more than a number"}};
-    for (const auto& [text, what] : cases)
-        EXPECT_THROW(parseMinBlepTable(text), std::runtime_error) << what;
+    for (const auto& [bad, what] : cases)
+        EXPECT_THROW(parseMinBlepTable(bad), std::runtime_error) << what;
     try {
         parseMinBlepTable(tableText(1409, 1000));
         FAIL() << "a short table was accepted";

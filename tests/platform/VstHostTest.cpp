@@ -1,5 +1,5 @@
-// The test host itself: loading and its failures, MIDI delivery across blocks, the transport
-// a plug-in reads, and the callbacks it answers. Plug-ins are the fixture modules.
+// The test host itself: loading and its failures, MIDI delivery across blocks and the
+// transport a plug-in reads. Plug-ins are the fixture modules.
 #include "tools/host/VstHost.h"
 #include "tests/fixtures/FixtureHandle.h"
 
@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,8 +35,6 @@ TEST(VstHostLoad, FailuresSayWhy) {
     *probe = fixture::Probe{};
     const std::string dir = testing::TempDir();
     const std::string missing = dir + "moraine-missing-" + std::to_string(getpid()) + ".so";
-    const std::string text = dir + "moraine-not-a-library-" + std::to_string(getpid()) + ".so";
-    std::ofstream(text) << "not a shared object\n";
 
     struct Case {
         std::string path;
@@ -49,7 +45,6 @@ TEST(VstHostLoad, FailuresSayWhy) {
     oldHost.hostVersion = 0;
     const Case cases[] = {
         {missing, {}, "cannot load"},
-        {text, {}, "cannot load"},
         {MORAINE_FIXTURE_BADMAGIC_PATH, {}, "magic"},
         {MORAINE_FIXTURE_PATH, oldHost, "no effect"},
     };
@@ -61,7 +56,6 @@ TEST(VstHostLoad, FailuresSayWhy) {
         EXPECT_TRUE(contains(error, c.path)) << error;
         EXPECT_EQ(PluginInstance::load(c.path, nullptr, c.config), nullptr) << "no error wanted";
     }
-    std::remove(text.c_str());
     EXPECT_EQ(probe->callCount, 0) << "the old host was refused before construction";
 }
 
@@ -70,12 +64,6 @@ TEST(VstHostLoad, LegacyMainIsTheFallbackEntry) {
     auto plugin = PluginInstance::load(MORAINE_FIXTURE_LEGACY_PATH, &error);
     ASSERT_NE(plugin, nullptr) << error;
     EXPECT_EQ(plugin->uniqueId(), VST_FOURCC('B', 'a', 'r', 'e'));
-    std::array<float, 16> left, right;
-    left.fill(1.0f);
-    right.fill(1.0f);
-    float* outputs[] = {left.data(), right.data()};
-    plugin->process(nullptr, outputs, 16);
-    for (float v : left) EXPECT_EQ(v, 0.0f);
 }
 
 TEST(VstHostLoad, InstancesOfOneLibraryAreKeptApart) {
@@ -110,16 +98,6 @@ protected:
         plugin->process(nullptr, outputs, frames);
     }
 
-    // Block index, offset and first two data bytes of every event received so far.
-    std::vector<std::array<int, 4>> received() const {
-        std::vector<std::array<int, 4>> out;
-        for (int i = 0; i < probe->eventCount; ++i) {
-            const fixture::ReceivedEvent& e = probe->events[i];
-            out.push_back({e.block, e.deltaFrames, e.data[0], e.data[1]});
-        }
-        return out;
-    }
-
     fixture::Probe* probe = nullptr;
     std::unique_ptr<PluginInstance> plugin;
     std::array<float, kBlock> left{}, right{};
@@ -148,20 +126,18 @@ TEST_F(VstHostMidi, EventsArriveInTheirBlockInFrameOrder) {
     render(60);
     render();
     EXPECT_EQ(probe->processEventsCalls, 4) << "no empty lists";
+    std::vector<std::array<int, 4>> received; // block, offset and first two data bytes
+    for (const fixture::ReceivedEvent& e : std::span(probe->events, probe->eventCount))
+        received.push_back({e.block, e.deltaFrames, e.data[0], e.data[1]});
     const std::vector<std::array<int, 4>> expected = {
         {0, 0, 0x90, 60},  {0, 0, 0xB0, 4},    {0, 10, 0x90, 62},
         {0, 10, 0x80, 60}, {0, 511, 0x90, 64}, {1, 0, 0x90, 65},
         {1, 88, 0x80, 62}, {2, 6, 0x80, 64},   {3, 26, 0x90, 70},
     };
-    EXPECT_EQ(received(), expected);
-    for (int i = 0; i < probe->eventCount; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(probe->events[i].type, kVstMidiType);
-        EXPECT_EQ(probe->events[i].byteSize, VstInt32(sizeof(VstMidiEvent)));
-    }
+    EXPECT_EQ(received, expected);
 }
 
-// ---- Transport and callbacks -----------------------------------------------------------
+// ---- Transport -------------------------------------------------------------------------
 
 TEST(VstHostTransport, PluginReadsPositionTempoAndFlags) {
     fixture::Probe* probe = fixture::probe();
@@ -185,55 +161,6 @@ TEST(VstHostTransport, PluginReadsPositionTempoAndFlags) {
     EXPECT_DOUBLE_EQ(probe->time.ppqPos, 480.0 / 48000.0 * 90.0 / 60.0);
     const VstInt32 running = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
     EXPECT_EQ(probe->time.flags & running, running);
-
-    plugin->setPpqValid(false);
-    plugin->setTempo(150.0);
-    plugin->process(nullptr, outputs, 480);
-    EXPECT_EQ(probe->time.flags & kVstPpqPosValid, 0);
-    EXPECT_EQ(probe->time.tempo, 150.0);
-
-    plugin->setPpqValid(true);
-    plugin->setTransportPlaying(false);
-    plugin->process(nullptr, outputs, 480);
-    plugin->process(nullptr, outputs, 480);
-    EXPECT_EQ(probe->time.flags & kVstTransportPlaying, 0);
-    EXPECT_EQ(probe->time.samplePos, 1440.0) << "a stopped transport holds its place";
-    EXPECT_DOUBLE_EQ(probe->time.ppqPos, 1440.0 / 48000.0 * 150.0 / 60.0);
-}
-
-TEST(VstHostCallbacks, AnswersFollowTheHostState) {
-    auto plugin = loadFixture();
-    ASSERT_NE(plugin, nullptr);
-    AEffect* e = plugin->effect();
-    auto ask = [e](int32_t opcode, void* ptr = nullptr) {
-        return PluginInstance::hostCallback(e, opcode, 0, 0, ptr, 0.0f);
-    };
-    plugin->start();
-    EXPECT_EQ(ask(audioMasterGetSampleRate), 48000);
-    EXPECT_EQ(ask(audioMasterGetBlockSize), 512);
-    plugin->setSampleRate(96000.0f);
-    plugin->setBlockSize(128);
-    EXPECT_EQ(ask(audioMasterGetSampleRate), 96000);
-    EXPECT_EQ(ask(audioMasterGetBlockSize), 128);
-
-    const int versions = plugin->versionRequests();
-    EXPECT_EQ(ask(audioMasterVersion), kVstVersion);
-    EXPECT_EQ(plugin->versionRequests(), versions + 1);
-
-    char yes[] = "sendVstMidiEvent", no[] = "receiveVstEvents", odd[] = "";
-    EXPECT_EQ(ask(audioMasterCanDo, yes), 1);
-    EXPECT_EQ(ask(audioMasterCanDo, no), 0) << "the host takes no events from plug-ins";
-    EXPECT_EQ(ask(audioMasterCanDo, odd), 0);
-    EXPECT_EQ(ask(audioMasterCanDo), 0);
-
-    char vendor[kVstMaxVendorStrLen + 1];
-    std::memset(vendor, 'x', sizeof vendor);
-    EXPECT_EQ(ask(audioMasterGetVendorString, vendor), 1);
-    EXPECT_NE(std::memchr(vendor, '\0', sizeof vendor), nullptr) << "terminated in the buffer";
-    EXPECT_EQ(ask(audioMasterGetVendorString), 1) << "a null buffer is not written";
-
-    EXPECT_EQ(ask(audioMasterIOChanged), 0);
-    EXPECT_EQ(ask(audioMasterProcessEvents), 0);
 }
 
 } // namespace

@@ -2,10 +2,10 @@
 // so nothing reads or writes the user's own folder.
 #pragma once
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -17,17 +17,11 @@ public:
         std::string pattern =
             (std::filesystem::temp_directory_path() / "moraine-data-XXXXXX").string();
         if (char* made = mkdtemp(pattern.data())) path_ = std::string(made) + "/";
-        if (const char* old = std::getenv("MORAINE_DATA_DIR")) {
-            hadOld_ = true;
-            old_ = old;
-        }
+        if (const char* old = std::getenv("MORAINE_DATA_DIR")) old_ = old;
         setenv("MORAINE_DATA_DIR", path_.c_str(), 1);
     }
     ~TempDataFolder() {
-        if (hadOld_)
-            setenv("MORAINE_DATA_DIR", old_.c_str(), 1);
-        else
-            unsetenv("MORAINE_DATA_DIR");
+        old_ ? setenv("MORAINE_DATA_DIR", old_->c_str(), 1) : unsetenv("MORAINE_DATA_DIR");
         std::error_code ignored;
         if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
     }
@@ -48,8 +42,7 @@ public:
 
 private:
     std::string path_;
-    std::string old_;
-    bool hadOld_ = false;
+    std::optional<std::string> old_; // the folder in force before, if any
 };
 
 } // namespace moraine::testing
