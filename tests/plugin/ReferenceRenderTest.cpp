@@ -97,16 +97,12 @@ void addToDigest(uint64_t& h, float x) {
     }
 }
 
-std::string pluginPath() {
-    const char* other = std::getenv("MORAINE_REFERENCE_PLUGIN");
-    return other && *other ? other : MORAINE_PLUGIN_PATH;
-}
-
 Render render(const std::string& name) {
     testing::TempDataFolder folder; // empty: the plug-in builds its library there
     // A copy of its own: a fresh library, and with it a fresh random sequence.
     const std::string copy = folder.path() + "MoraineDeck-copy.so";
-    std::filesystem::copy_file(pluginPath(), copy);
+    const char* other = std::getenv("MORAINE_REFERENCE_PLUGIN");
+    std::filesystem::copy_file(other && *other ? other : MORAINE_PLUGIN_PATH, copy);
     testing::SoHost h(float(kRate), kBlock, copy);
     PluginInstance* plugin = h.plugin.get();
     if (!plugin) return {};
