@@ -111,13 +111,12 @@ struct SoHost {
         plugin->process(in, out, frames);
         return true;
     }
-    // Renders `seconds` in whole blocks; returns the left (or right) channel.
-    std::vector<float> play(double seconds, int channel = 0) {
+    // Renders `seconds` in whole blocks; returns the left channel.
+    std::vector<float> play(double seconds) {
         std::vector<float> audio;
         for (int n = 0; n < int(seconds * plugin->config().sampleRate / frames + 0.5); ++n) {
             block();
-            const auto& out = channel ? right : left;
-            audio.insert(audio.end(), out.begin(), out.end());
+            audio.insert(audio.end(), left.begin(), left.end());
         }
         return audio;
     }

@@ -58,46 +58,28 @@ std::vector<Event> phrase() {
     return e;
 }
 
-// The factory patches in library order, then the torture patch.
-std::vector<std::string> renderNames() {
-    std::vector<std::string> names = testing::factoryPatchNames();
-    names.emplace_back(kTorture);
-    return names;
-}
-
-void set(PluginInstance& p, int index, float engine) {
-    p.setParameter(index, engineToHost(index, engine));
-}
-
-void cord(PluginInstance& p, const char (&in)[5], const char (&out)[5]) {
-    p.setParameter(testing::jackParam(in), testing::jackValue(out));
-}
-
 // Everything at once: nine voices, every level open, noise into all three oscillators,
 // the ring modulator, sample and hold, the electronic switch, a feedback cord, the lag
 // processor on itself, the direct inputs and the reverb.
-void torture(PluginInstance& p) {
+void torture(testing::SoHost& h) {
     const int levels[] = {2,  3,  4,  7,  8,  9,  13, 14, 15, 16, 20, 21, 22, 26, 27, 28, 29,
                           30, 31, 32, 41, 42, 43, 44, 46, 47, 48, 49, 52, 53, 54, 56, 67, 72};
-    for (int index : levels) p.setParameter(index, 1.0f);
-    set(p, 81, 8.0f);
-    set(p, 40, 2.0f);
-    set(p, 25, 0.9f);
-    set(p, 50, 0.3f);
-    set(p, 57, 0.05f);
-    set(p, 5, 0.3f);
-    set(p, 60, 0.0f);        // the third oscillator in its low range
-    cord(p, "plg4", "pl35"); // noise into the first oscillator's S/H input
-    cord(p, "plg9", "pl35"); // and the second's
-    cord(p, "mlt1", "pl65"); // the filter onto the multiple
-    cord(p, "pl12", "mlt2"); // the multiple into the pulse width
-    cord(p, "pl11", "pl68"); // the amplifier back into an oscillator
-    cord(p, "pl71", "pl68"); // the amplifier to the left direct input
-    cord(p, "pl75", "pl56"); // the ring modulator to the right one
-    cord(p, "pl39", "pl43"); // the lag processor on its own output
-    cord(p, "pl50", "pl47"); // sample and hold into switch A
-    cord(p, "pl52", "pl64"); // the third oscillator's saw into switch B
-    cord(p, "pl25", "pl51"); // switch C into the filter's CV
+    for (int index : levels) h.set(index, 1.0f);
+    // In engine units; 60 at 0 puts the third oscillator in its low range.
+    for (auto [index, engine] : {std::pair{81, 8.0f}, {40, 2.0f}, {25, 0.9f}, {50, 0.3f},
+                                 {57, 0.05f}, {5, 0.3f}, {60, 0.0f}})
+        h.set(index, engineToHost(index, engine));
+    h.cord("plg4", "pl35"); // noise into the first oscillator's S/H input
+    h.cord("plg9", "pl35"); // and the second's
+    h.cord("mlt1", "pl65"); // the filter onto the multiple
+    h.cord("pl12", "mlt2"); // the multiple into the pulse width
+    h.cord("pl11", "pl68"); // the amplifier back into an oscillator
+    h.cord("pl71", "pl68"); // the amplifier to the left direct input
+    h.cord("pl75", "pl56"); // the ring modulator to the right one
+    h.cord("pl39", "pl43"); // the lag processor on its own output
+    h.cord("pl50", "pl47"); // sample and hold into switch A
+    h.cord("pl52", "pl64"); // the third oscillator's saw into switch B
+    h.cord("pl25", "pl51"); // switch C into the filter's CV
 }
 
 struct Render {
@@ -115,26 +97,17 @@ void addToDigest(uint64_t& h, float x) {
     }
 }
 
-std::string pluginPath() {
-    const char* other = std::getenv("MORAINE_REFERENCE_PLUGIN");
-    return other && *other ? other : MORAINE_PLUGIN_PATH;
-}
-
 Render render(const std::string& name) {
     testing::TempDataFolder folder; // empty: the plug-in builds its library there
     // A copy of its own: a fresh library, and with it a fresh random sequence.
     const std::string copy = folder.path() + "MoraineDeck-copy.so";
-    std::filesystem::copy_file(pluginPath(), copy);
-    HostConfig config;
-    config.sampleRate = float(kRate);
-    config.blockSize = kBlock;
-    std::string error;
-    auto plugin = PluginInstance::load(copy, &error, config);
-    EXPECT_TRUE(plugin) << error;
+    const char* other = std::getenv("MORAINE_REFERENCE_PLUGIN");
+    std::filesystem::copy_file(other && *other ? other : MORAINE_PLUGIN_PATH, copy);
+    testing::SoHost h(float(kRate), kBlock, copy);
+    PluginInstance* plugin = h.plugin.get();
     if (!plugin) return {};
-    plugin->start();
     if (name == kTorture) {
-        torture(*plugin);
+        torture(h);
     } else {
         const std::string text = testing::factoryPatch(name);
         EXPECT_FALSE(text.empty()) << name;
@@ -144,8 +117,7 @@ Render render(const std::string& name) {
     Render r;
     r.digest = 0xCBF29CE484222325ull;
     const std::vector<Event> events = phrase();
-    std::vector<float> left(kBlock), right(kBlock);
-    float* outputs[2] = {left.data(), right.data()};
+    float* outputs[2] = {h.left.data(), h.right.data()};
     const long total = at(kSeconds);
     double sum[2] = {0.0, 0.0};
     for (long start = 0; start < total; start += kBlock) {
@@ -155,10 +127,10 @@ Render render(const std::string& name) {
                 plugin->queueMidi(int(e.frame - start), e.status, e.data1, e.data2);
         plugin->process(nullptr, outputs, n);
         for (int i = 0; i < n; ++i) {
-            addToDigest(r.digest, left[size_t(i)]);
-            addToDigest(r.digest, right[size_t(i)]);
-            sum[0] += double(left[size_t(i)]) * left[size_t(i)];
-            sum[1] += double(right[size_t(i)]) * right[size_t(i)];
+            addToDigest(r.digest, h.left[size_t(i)]);
+            addToDigest(r.digest, h.right[size_t(i)]);
+            sum[0] += double(h.left[size_t(i)]) * h.left[size_t(i)];
+            sum[1] += double(h.right[size_t(i)]) * h.right[size_t(i)];
         }
     }
     for (int c = 0; c < 2; ++c) r.rms[c] = std::sqrt(sum[c] / double(total));
@@ -194,7 +166,8 @@ std::string hex(uint64_t v) {
 }
 
 TEST(ReferenceRenders, EveryFactoryPatchAndTheTorturePatchSoundAsBefore) {
-    const std::vector<std::string> names = renderNames();
+    std::vector<std::string> names = testing::factoryPatchNames(); // in library order
+    names.emplace_back(kTorture);
     ASSERT_GE(names.size(), 41u);
     const char* writeTo = std::getenv("MORAINE_WRITE_REFERENCES");
     if (writeTo && *writeTo) {
