@@ -289,7 +289,17 @@ TEST(Dialogs, PopupDragsByItsBackgroundAndClosesWithTheEditor) {
     p.canvas().mouseUp(before.x + 25, before.y + 15, 0);
     EXPECT_EQ(d->frame().x, before.x + 20);
     EXPECT_EQ(d->field(kRoleName)->frame().y, field.y + 10);
+    // A nested dialog drags the same way, and alone.
     d->action(kRoleNewGroup);
+    CAUGuiCtrl* inner = d->innermost();
+    ASSERT_NE(inner, d);
+    const PanelRect outer = d->frame(), start = inner->frame();
+    p.canvas().mouseDown(start.x + 5, start.y + 5, 0);
+    p.canvas().mouseMove(start.x + 15, start.y + 25, true, 0);
+    p.canvas().mouseUp(start.x + 15, start.y + 25, 0);
+    EXPECT_EQ(inner->frame().x, start.x + 10);
+    EXPECT_EQ(inner->frame().y, start.y + 20);
+    EXPECT_EQ(d->frame().x, outer.x);
     p.view.reset(); // the editor closes with a nested dialog open: nothing left to crash on
 }
 
