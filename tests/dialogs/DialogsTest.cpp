@@ -90,6 +90,10 @@ TEST(Dialogs, SaveAsTypedNameLandsInTheLibraryWithItsTextsAndNumber) {
     p.key(kKeyTab);        // on to the author
     p.type("Ana");
     p.click(d->field(kRoleMidiNumber));
+    p.key(kKeyBackspace); // empty: the caret stands alone at the field's left margin
+    const PanelRect n = d->field(kRoleMidiNumber)->frame();
+    const std::uint32_t* row = p.canvas().pixels() + (n.y + n.h / 2) * p.canvas().stride() / 4;
+    EXPECT_EQ(row[n.x + 3] & 0xffffff, 0u);
     p.type("7x"); // the x is refused
     // The box starts as the current patch has it; the saved patch shows its notes.
     if (d->control(kRoleDisplayNotes)->intValue() == 0) p.click(d->control(kRoleDisplayNotes));
