@@ -269,6 +269,7 @@ TEST(Dialogs, MidiMapLearnsTheLastControllerAndStoresTheEntry) {
     p.host.snap.lastController = 20;
     p.view->idle();
     EXPECT_EQ(d->field(kRoleControllerNumber)->text(), "20");
+    p.click(d->field(kRoleControllerNumber)); // clicked into and out of, it keeps the number
     // The curve buttons are a radio group: the third, 40 pixels on, is exponential.
     const auto range = d->control(kRoleSourceCurve + 0);
     ASSERT_NE(range, nullptr);
@@ -278,6 +279,7 @@ TEST(Dialogs, MidiMapLearnsTheLastControllerAndStoresTheEntry) {
     const MidiMapEntry* e = p.host.midiMap().findEntry(kParamVcfCoarse);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->curve[0], 2);
+    EXPECT_EQ(e->controller, 20);
     // Parameters from 79 on have no map dialog.
     EXPECT_FALSE(p.dialogs().openMidiMap(79));
 }
