@@ -306,6 +306,11 @@ TEST(Dialogs, PopupDragsByItsBackgroundAndClosesWithTheEditor) {
     EXPECT_EQ(inner->frame().x, start.x + 10);
     EXPECT_EQ(inner->frame().y, start.y + 20);
     EXPECT_EQ(d->frame().x, outer.x);
+    // A press outside both dialogs drags neither.
+    p.canvas().mouseDown(outer.right() + 5, outer.y, 0);
+    p.canvas().mouseMove(outer.right() + 25, outer.y + 10, true, 0);
+    p.canvas().mouseUp(outer.right() + 25, outer.y + 10, 0);
+    EXPECT_EQ(inner->frame().x, start.x + 10);
     p.view.reset(); // the editor closes with a nested dialog open: nothing left to crash on
 }
 
