@@ -123,6 +123,8 @@ TEST(Widgets, SliderJumpsFineStepsAndReset) {
     EXPECT_EQ(s->intValue(), 0);
     s->setFloatValue(0.5f);
     const int start = s->intValue();
+    const auto tipPixel = [&] { return p.canvas.pixels()[160 * p.canvas.stride() / 4 + 160]; };
+    const std::uint32_t bare = tipPixel();
     // Fine mode: the press moves nothing, then one step per 2 pixels.
     for (auto [y, steps] : {std::pair{240, 0}, {239, 0}, {238, 1}, {234, 3}}) {
         if (y == 240)
@@ -131,6 +133,8 @@ TEST(Widgets, SliderJumpsFineStepsAndReset) {
             p.canvas.mouseMove(30, y, true, kModCtrl);
         EXPECT_EQ(s->intValue(), start + steps) << y;
     }
+    p.canvas.redraw(); // held, it shows its tip in the 45 pixels above it
+    EXPECT_NE(tipPixel(), bare);
     p.canvas.mouseUp(30, 234, kModCtrl);
     EXPECT_FALSE(s->fine());
     p.click(30, 240, kModAlt); // Alt: the parameter's default
