@@ -31,6 +31,12 @@ TEST(PanelLayout, RowsAgreeWithTheirImagesAndParameters) {
             ASSERT_NE(image, nullptr) << name;
             if (name == c.image) {
                 EXPECT_EQ(image->frames, c.frames);
+                // Sliders stand side by side, the closest 24 pixels apart: a horizontal one is
+                // as tall as its handle, every vertical one 24 wide.
+                const bool vertical = c.orientation == Orientation::Vertical;
+                if (c.widget == PanelWidget::Slider) {
+                    EXPECT_EQ(vertical ? c.frame.w : c.frame.h, vertical ? 24 : image->height);
+                }
             }
         }
         if (c.widget == PanelWidget::Jack) {
