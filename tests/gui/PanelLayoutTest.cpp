@@ -43,9 +43,11 @@ TEST(PanelLayout, RowsAgreeWithTheirImagesAndParameters) {
             EXPECT_EQ(c.code, kJackTable[c.parameter - 89].code);
             EXPECT_STREQ(c.id, fourccText(c.code).c_str());
             EXPECT_TRUE(c.frame.x >= kPanelWidth || c.jackRole != JackRole::None);
-            // Jacks sit a few pixels apart: a wider hit area takes a neighbour's click.
+            // Jacks sit a few pixels apart: a wider hit area takes a neighbour's click, a
+            // narrower one loses a click on the socket's rim.
             EXPECT_EQ(c.frame.w, 14);
             EXPECT_EQ(c.frame.h, 14);
+            EXPECT_EQ(a, c.frame);
         } else if (c.bound() && c.parameter != 1) {
             EXPECT_EQ(c.code, parameterCode(c.parameter));
             EXPECT_STREQ(c.id, parameterInfo(c.parameter).name);
