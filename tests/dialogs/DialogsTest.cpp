@@ -134,6 +134,11 @@ TEST(Dialogs, SaveAsCancelRestoresTheSelectionButKeepsANewGroup) {
     EXPECT_EQ(d->nested(), nullptr);
     EXPECT_EQ(lib.groups.size(), groups + 1);
     EXPECT_EQ(d->menu(kRoleGroupMenu)->currentText(), "Drones");
+    // The menu's list stops at its first row however often Up is pressed.
+    p.click(d->menu(kRoleGroupMenu));
+    for (std::size_t i = 0; i <= groups; ++i) p.key(kKeyUp);
+    p.key(kKeyReturn);
+    EXPECT_EQ(d->menu(kRoleGroupMenu)->current(), 0);
     p.key(kKeyEscape);
     EXPECT_EQ(p.dialog(), nullptr);
     EXPECT_EQ(lib.groups.size(), groups + 1);
