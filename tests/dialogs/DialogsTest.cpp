@@ -296,6 +296,7 @@ TEST(Dialogs, PopupDragsByItsBackgroundAndClosesWithTheEditor) {
     const PanelRect before = d->frame();
     const PanelRect field = d->field(kRoleName)->frame();
     p.canvas().mouseDown(before.x + 5, before.y + 5, 0);
+    p.canvas().mouseMove(before.x + 15, before.y + 10, true, 0); // in two steps
     p.canvas().mouseMove(before.x + 25, before.y + 15, true, 0);
     p.canvas().mouseUp(before.x + 25, before.y + 15, 0);
     EXPECT_EQ(d->frame().x, before.x + 20);
