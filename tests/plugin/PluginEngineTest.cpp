@@ -215,6 +215,10 @@ TEST(PanelControls, ButtonsOctaveAndGateRoutingReachTheVoices) {
         EXPECT_EQ(v.links[kLinkEnvGateLfo].ramp.current, c.lfoOn ? 1.0f : 0.0f);
         EXPECT_EQ(v.links[kLinkEnvGateKbd].ramp.current, c.gateSource > 0.5f ? 1.0f : 0.0f);
         EXPECT_EQ(v.links[kLinkEnvGateClock].ramp.current, c.gateSource > 0.5f ? 0.0f : 1.0f);
+        // Choosing the source again, under the mode already set, comes to the same.
+        gate.plugin->setParameter(38, c.gateSource);
+        gate.render();
+        EXPECT_EQ(v.links[kLinkEnvGateLfo].ramp.current, c.lfoOn ? 1.0f : 0.0f);
     }
 }
 
