@@ -63,6 +63,8 @@ struct Panel {
 TEST(Dialogs, EveryDialogFindsItsArt) {
     Panel p;
     EXPECT_EQ(p.canvas().modal(), nullptr);
+    // Their own art is not the panel's: without it the buttons would be bare stand-ins.
+    EXPECT_TRUE(p.dialogs().image("ok.png") && p.dialogs().image("ok.png")->hasBitmap());
     for (DialogKind k : {DialogKind::PatchManager, DialogKind::SaveAs, DialogKind::MidiBeat,
                          DialogKind::SaveMidiMap, DialogKind::About, DialogKind::LoadMidiMap,
                          DialogKind::MidiMap}) {
