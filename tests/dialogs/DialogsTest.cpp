@@ -96,6 +96,7 @@ TEST(Dialogs, SaveAsTypedNameLandsInTheLibraryWithItsTextsAndNumber) {
     const PanelRect n = d->field(kRoleMidiNumber)->frame();
     const std::uint32_t* row = p.canvas().pixels() + (n.y + n.h / 2) * p.canvas().stride() / 4;
     EXPECT_EQ(row[n.x + 3] & 0xffffff, 0u);
+    EXPECT_EQ(row[n.x] & 0xffffff, 0x333333u); // a sharp border, one pixel on its frame
     p.type("7x"); // the x is refused
     // The box starts as the current patch has it; the saved patch shows its notes.
     if (d->control(kRoleDisplayNotes)->intValue() == 0) p.click(d->control(kRoleDisplayNotes));
