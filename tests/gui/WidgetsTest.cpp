@@ -164,6 +164,10 @@ TEST(Widgets, KnobAnglesAndSwitchHeights) {
     } at[] = {
         {76, 20, max / 2}, {40, 110, 0}, {113, 110, max}, {200, 73, 5 * max / 6}, {0, 73, max / 6}};
     for (const auto& a : at) EXPECT_NEAR(k->valueAt(a.x, a.y), a.value, 5) << a.x << "," << a.y;
+    k->setIntValue(max / 2); // straight up, the mark's two round ends lie alike about its middle
+    p.canvas.redraw();
+    const std::uint32_t* top = p.canvas.pixels() + 52 * p.canvas.stride() / 4 + 76;
+    EXPECT_NEAR(top[0] & 0xff, top[6 * p.canvas.stride() / 4] & 0xff, 16); // rows 52 and 58
     // A three-position switch maps the height absolutely.
     auto* sw = p.add<CAUGuiKnob>(PanelInset{}, 63, PanelRect{238, 509, 9, 24}, 3, nullptr, nullptr,
                                  0, 0.0f, 0.0f);
