@@ -32,10 +32,12 @@ TEST(PanelLayout, RowsAgreeWithTheirImagesAndParameters) {
             if (name == c.image) {
                 EXPECT_EQ(image->frames, c.frames);
                 // Sliders stand side by side, the closest 24 pixels apart: a horizontal one is
-                // as tall as its handle, every vertical one 24 wide.
+                // as tall as its handle, every vertical one 24 wide. A switch is as narrow as
+                // its handle.
                 const bool vertical = c.orientation == Orientation::Vertical;
-                if (c.widget == PanelWidget::Slider) {
-                    EXPECT_EQ(vertical ? c.frame.w : c.frame.h, vertical ? 24 : image->height);
+                if (image->kind == ImageKind::Handle) {
+                    const int wide = c.widget == PanelWidget::Slider ? 24 : image->width;
+                    EXPECT_EQ(vertical ? c.frame.w : c.frame.h, vertical ? wide : image->height);
                 }
             }
         }
