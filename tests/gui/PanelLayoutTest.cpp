@@ -58,6 +58,9 @@ TEST(PanelLayout, RowsAgreeWithTheirImagesAndParameters) {
     // The small sliders by the keyboard stand in one column; the golden image forgives the
     // few pixels a handle moved by one would change.
     for (int p : {66, 67}) EXPECT_EQ(findPanelControl(p)->frame.x, findPanelControl(65)->frame.x);
+    // The two channels' level meters stack without a gap; at rest neither shows on the image.
+    EXPECT_EQ(findPanelControl(PanelAction::LevelMeter1)->frame.y,
+              findPanelControl(PanelAction::LevelMeter0)->frame.bottom());
 }
 
 } // namespace
