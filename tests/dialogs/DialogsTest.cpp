@@ -63,6 +63,8 @@ struct Panel {
 TEST(Dialogs, EveryDialogFindsItsArt) {
     Panel p;
     EXPECT_EQ(p.canvas().modal(), nullptr);
+    // Their own art is not the panel's: without it the buttons would be bare stand-ins.
+    EXPECT_TRUE(p.dialogs().image("ok.png") && p.dialogs().image("ok.png")->hasBitmap());
     for (DialogKind k : {DialogKind::PatchManager, DialogKind::SaveAs, DialogKind::MidiBeat,
                          DialogKind::SaveMidiMap, DialogKind::About, DialogKind::LoadMidiMap,
                          DialogKind::MidiMap}) {
@@ -90,6 +92,11 @@ TEST(Dialogs, SaveAsTypedNameLandsInTheLibraryWithItsTextsAndNumber) {
     p.key(kKeyTab);        // on to the author
     p.type("Ana");
     p.click(d->field(kRoleMidiNumber));
+    p.key(kKeyBackspace); // empty: the caret stands alone at the field's left margin
+    const PanelRect n = d->field(kRoleMidiNumber)->frame();
+    const std::uint32_t* row = p.canvas().pixels() + (n.y + n.h / 2) * p.canvas().stride() / 4;
+    EXPECT_EQ(row[n.x + 3] & 0xffffff, 0u);
+    EXPECT_EQ(row[n.x] & 0xffffff, 0x333333u); // a sharp border, one pixel on its frame
     p.type("7x"); // the x is refused
     // The box starts as the current patch has it; the saved patch shows its notes.
     if (d->control(kRoleDisplayNotes)->intValue() == 0) p.click(d->control(kRoleDisplayNotes));
@@ -130,6 +137,11 @@ TEST(Dialogs, SaveAsCancelRestoresTheSelectionButKeepsANewGroup) {
     EXPECT_EQ(d->nested(), nullptr);
     EXPECT_EQ(lib.groups.size(), groups + 1);
     EXPECT_EQ(d->menu(kRoleGroupMenu)->currentText(), "Drones");
+    // The menu's list stops at its first row however often Up is pressed.
+    p.click(d->menu(kRoleGroupMenu));
+    for (std::size_t i = 0; i <= groups; ++i) p.key(kKeyUp);
+    p.key(kKeyReturn);
+    EXPECT_EQ(d->menu(kRoleGroupMenu)->current(), 0);
     p.key(kKeyEscape);
     EXPECT_EQ(p.dialog(), nullptr);
     EXPECT_EQ(lib.groups.size(), groups + 1);
@@ -265,6 +277,7 @@ TEST(Dialogs, MidiMapLearnsTheLastControllerAndStoresTheEntry) {
     p.host.snap.lastController = 20;
     p.view->idle();
     EXPECT_EQ(d->field(kRoleControllerNumber)->text(), "20");
+    p.click(d->field(kRoleControllerNumber)); // clicked into and out of, it keeps the number
     // The curve buttons are a radio group: the third, 40 pixels on, is exponential.
     const auto range = d->control(kRoleSourceCurve + 0);
     ASSERT_NE(range, nullptr);
@@ -274,6 +287,7 @@ TEST(Dialogs, MidiMapLearnsTheLastControllerAndStoresTheEntry) {
     const MidiMapEntry* e = p.host.midiMap().findEntry(kParamVcfCoarse);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->curve[0], 2);
+    EXPECT_EQ(e->controller, 20);
     // Parameters from 79 on have no map dialog.
     EXPECT_FALSE(p.dialogs().openMidiMap(79));
 }
@@ -285,11 +299,27 @@ TEST(Dialogs, PopupDragsByItsBackgroundAndClosesWithTheEditor) {
     const PanelRect before = d->frame();
     const PanelRect field = d->field(kRoleName)->frame();
     p.canvas().mouseDown(before.x + 5, before.y + 5, 0);
+    p.canvas().mouseMove(before.x + 15, before.y + 10, true, 0); // in two steps
     p.canvas().mouseMove(before.x + 25, before.y + 15, true, 0);
     p.canvas().mouseUp(before.x + 25, before.y + 15, 0);
     EXPECT_EQ(d->frame().x, before.x + 20);
     EXPECT_EQ(d->field(kRoleName)->frame().y, field.y + 10);
+    // A nested dialog drags the same way, and alone.
     d->action(kRoleNewGroup);
+    CAUGuiCtrl* inner = d->innermost();
+    ASSERT_NE(inner, d);
+    const PanelRect outer = d->frame(), start = inner->frame();
+    p.canvas().mouseDown(start.x + 5, start.y + 5, 0);
+    p.canvas().mouseMove(start.x + 15, start.y + 25, true, 0);
+    p.canvas().mouseUp(start.x + 15, start.y + 25, 0);
+    EXPECT_EQ(inner->frame().x, start.x + 10);
+    EXPECT_EQ(inner->frame().y, start.y + 20);
+    EXPECT_EQ(d->frame().x, outer.x);
+    // A press outside both dialogs drags neither.
+    p.canvas().mouseDown(outer.right() + 5, outer.y, 0);
+    p.canvas().mouseMove(outer.right() + 25, outer.y + 10, true, 0);
+    p.canvas().mouseUp(outer.right() + 25, outer.y + 10, 0);
+    EXPECT_EQ(inner->frame().x, start.x + 10);
     p.view.reset(); // the editor closes with a nested dialog open: nothing left to crash on
 }
 

@@ -106,6 +106,8 @@ TEST_F(Graph, NodeValuesBeyondAThousandVoltsOrNotFiniteAreReadAsZero) {
          {std::pair{999.0f, 999.0f}, {2000.0f, 0.0f}, {NAN, 0.0f}, {-2000.0f, 0.0f}}) {
         shared.store->audio1.setValue(in);
         EXPECT_FLOAT_EQ(sample(kLinkLeftInput), out) << in;
+        // A second reader in the same sample gets the node's cached value: also zero.
+        EXPECT_FLOAT_EQ(evaluateLink(*voice, link(kLinkLeftInput)), out) << in;
     }
 }
 

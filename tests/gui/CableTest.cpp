@@ -112,8 +112,13 @@ TEST(Cable, KindsDecideWhichEndHoldsTheNumberAndBarePanelPullsTheCord) {
 
 TEST(Cable, OneCordPerInputManyPerOutput) {
     Editor e;
+    const PanelRect in = e.frame(kOverride);
+    const std::uint32_t& above = e.c.pixels()[(in.y - 6) * e.c.stride() / 4 + in.x + 6];
+    const int bare = above & 0xff;
     // From the input ends: pressing on a plugged output would pick its cords up.
     e.drag(kOverride, kSaw1);
+    e.view.idle();
+    EXPECT_NEAR(above & 0xff, bare, 8); // a cord leaves its plug downwards, never above it
     e.drag(kMixVcf, kSaw1);
     EXPECT_EQ(e.jack(kSaw1).connections().size(), 2u);
     e.drag(kSaw3, kOverride); // replaces the input's cord; the first output keeps the other

@@ -110,6 +110,7 @@ TEST(PanelView, MessagesQueueAndNeverBlock) {
         auto* box = dynamic_cast<PanelMessageBox*>(e.c.modal());
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->text(), text);
+        EXPECT_EQ(e.pixel(box->frame().x + 4, box->frame().y + 4), 0x282b30u); // its own ground
         EXPECT_TRUE(answers.empty());
         e.c.keyDown(text[0] == 'f' ? kKeyReturn : kKeyEscape, 0);
     }

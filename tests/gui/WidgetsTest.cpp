@@ -123,6 +123,8 @@ TEST(Widgets, SliderJumpsFineStepsAndReset) {
     EXPECT_EQ(s->intValue(), 0);
     s->setFloatValue(0.5f);
     const int start = s->intValue();
+    const auto tipPixel = [&] { return p.canvas.pixels()[160 * p.canvas.stride() / 4 + 160]; };
+    const std::uint32_t bare = tipPixel();
     // Fine mode: the press moves nothing, then one step per 2 pixels.
     for (auto [y, steps] : {std::pair{240, 0}, {239, 0}, {238, 1}, {234, 3}}) {
         if (y == 240)
@@ -131,6 +133,8 @@ TEST(Widgets, SliderJumpsFineStepsAndReset) {
             p.canvas.mouseMove(30, y, true, kModCtrl);
         EXPECT_EQ(s->intValue(), start + steps) << y;
     }
+    p.canvas.redraw(); // held, it shows its tip in the 45 pixels above it
+    EXPECT_NE(tipPixel(), bare);
     p.canvas.mouseUp(30, 234, kModCtrl);
     EXPECT_FALSE(s->fine());
     p.click(30, 240, kModAlt); // Alt: the parameter's default
@@ -160,6 +164,10 @@ TEST(Widgets, KnobAnglesAndSwitchHeights) {
     } at[] = {
         {76, 20, max / 2}, {40, 110, 0}, {113, 110, max}, {200, 73, 5 * max / 6}, {0, 73, max / 6}};
     for (const auto& a : at) EXPECT_NEAR(k->valueAt(a.x, a.y), a.value, 5) << a.x << "," << a.y;
+    k->setIntValue(max / 2); // straight up, the mark's two round ends lie alike about its middle
+    p.canvas.redraw();
+    const std::uint32_t* top = p.canvas.pixels() + 52 * p.canvas.stride() / 4 + 76;
+    EXPECT_NEAR(top[0] & 0xff, top[6 * p.canvas.stride() / 4] & 0xff, 16); // rows 52 and 58
     // A three-position switch maps the height absolutely.
     auto* sw = p.add<CAUGuiKnob>(PanelInset{}, 63, PanelRect{238, 509, 9, 24}, 3, nullptr, nullptr,
                                  0, 0.0f, 0.0f);
@@ -211,8 +219,10 @@ TEST(Widgets, MenusChooseInPanelScrollAndFit) {
     EXPECT_EQ(list->firstVisible() + list->visibleRows() - 2, 60);
     p.keys({kKeyEnd});
     EXPECT_EQ(list->firstVisible() + list->visibleRows(), 100);
+    p.keys({kKeyUp, kKeyUp}); // back up within the rows shown: nothing scrolls
+    EXPECT_EQ(list->firstVisible() + list->visibleRows(), 100);
     p.keys({kKeyReturn});
-    EXPECT_EQ(chosen.back(), 99);
+    EXPECT_EQ(chosen.back(), 97);
 }
 
 // Notes break at 34 characters on a blank, at CR, LF and character 3, and never inside a

@@ -192,6 +192,8 @@ TEST(PatchText, TextsReadAsTheWriterWouldHaveThem) {
          "0 : vcss = 1\n1 : vo1c = 0.25\n1 : vo1c = 0.5\n",
          real("zzzz", 2.5) + "2 : plg5 = qqqq\n0 : vcss = 1  //\n" + real("vo1c", 0.25) +
              real("vo1c", 0.5) + tail},
+        // An unpatched jack's line may leave out its "= 0".
+        {"3 : plg6\n2 : plg5 = mlt4\n", "3 : plg6 = 0\n2 : plg5 = mlt4\n" + tail},
         // The older MIDI records: 8 has no curves, 9 reads like 14; the controller source
         // is the map's, never the patch's.
         {"8 : 2, 7, 40, 14, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5\n",

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace moraine {
 namespace {
@@ -226,9 +227,14 @@ TEST(MidiInProcess, ThePositionBecomesTheSynchronisedOutputs) {
         EXPECT_EQ(s.lfo.syncedOutput(kLfoSquare), square) << ppq;
     };
     // 10 V while frac(position + offset) < 0.5; far into a long song the fraction is still exact.
-    for (auto [ppq, high] : {std::pair{0.0, 10.0f}, {0.25, 10.0f}, {0.5, 0.0f}, {0.99, 0.0f},
-                             {7.1, 10.0f}, {1e7 + 0.75, 0.0f}, {1e7 + 0.25, 10.0f}, {-0.25, 0.0f}})
+    // The triangle rises from -1 V to 0 V at mid-beat and falls back.
+    for (auto [ppq, high, triangle] :
+         {std::tuple{0.0, 10.0f, -1.0f}, {0.25, 10.0f, -0.5f}, {0.5, 0.0f, 0.0f},
+          {0.99, 0.0f, -0.98f}, {7.1, 10.0f, -0.8f}, {1e7 + 0.75, 0.0f, -0.5f},
+          {1e7 + 0.25, 10.0f, -0.5f}, {-0.25, 0.0f, -0.5f}}) {
         expect(ppq, high, high);
+        EXPECT_NEAR(s.lfo.syncedOutput(kLfoTriangle), triangle, 1e-5) << ppq;
+    }
     // Beat offsets of a quarter (host 0.75) on the clock (73) and the LFO (74), one by one.
     p.setParameter(73, 0.75f);
     expect(0.3, 0, 10);

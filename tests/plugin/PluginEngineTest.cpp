@@ -181,6 +181,10 @@ TEST(PanelControls, ButtonsOctaveAndGateRoutingReachTheVoices) {
     p.portamentoTrigger(false);
     live.render();
     EXPECT_EQ(voice(p, 8).mods.kbdLower.portamentoOn, 0);
+    p.setParameter(kParamPortamentoSpeed, 1.0f); // the slowest glide, on both keyboards
+    live.render();
+    EXPECT_EQ(voice(p, 4).mods.kbdLower.portamentoTime, 2.0f);
+    EXPECT_EQ(voice(p, 4).mods.kbdUpper.portamentoTime, 2.0f);
     // Octave, -2 .. 2: 0.75 is +1 and 0.975 +1.9, shifting only at the range's ends.
     for (auto [host, offset] :
          {std::pair{0.75f, 0.0f}, {0.975f, 2.0f}, {0.0f, -2.0f}, {0.5f, 0.0f}}) {
@@ -211,6 +215,10 @@ TEST(PanelControls, ButtonsOctaveAndGateRoutingReachTheVoices) {
         EXPECT_EQ(v.links[kLinkEnvGateLfo].ramp.current, c.lfoOn ? 1.0f : 0.0f);
         EXPECT_EQ(v.links[kLinkEnvGateKbd].ramp.current, c.gateSource > 0.5f ? 1.0f : 0.0f);
         EXPECT_EQ(v.links[kLinkEnvGateClock].ramp.current, c.gateSource > 0.5f ? 0.0f : 1.0f);
+        // Choosing the source again, under the mode already set, comes to the same.
+        gate.plugin->setParameter(38, c.gateSource);
+        gate.render();
+        EXPECT_EQ(v.links[kLinkEnvGateLfo].ramp.current, c.lfoOn ? 1.0f : 0.0f);
     }
 }
 
