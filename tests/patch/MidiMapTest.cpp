@@ -177,6 +177,8 @@ TEST(MidiMapMapping, RangesCurvesInvertLogarithmicTargetsAndPitchBend) {
         {match(71), 16383, true, 2, 1e-5},
         {match(71), 0, true, -2, 1e-6},
         {match(71, 0, 127, 0, 1), 0, true, 2, 1e-5},
+        // The 14-bit slice ends one below the next step: the middle value lands just above 0.
+        {match(71), 8192, true, 4 * 8192 / 16383.00001 - 2, 1e-10},
         {match(71, 0, 127, 2), 16383, true, 2, 1e-4},
     };
     for (const Case& c : cases) {

@@ -229,6 +229,7 @@ TEST_F(PatchManagerEdits, AStaleSelectionAfterADeleteTouchesNothingPastTheEnd) {
     EXPECT_FALSE(m.remove({{5}, {}, {}}));
     EXPECT_FALSE(m.rename({{0}, {0}, {2}}, "Ghost"));
     EXPECT_EQ(m.moveDown({{0}, {0}, {2}}).patches, std::vector<int>{2});
+    EXPECT_EQ(m.moveUp({{0}, {7}, {}}).categories, std::vector<int>{7});
     EXPECT_EQ(patchNames(0, 0), (Names{"Grand", "Upright"}));
     // The group that was current goes: the selection falls back to group 0.
     library.selectGroup(1);
@@ -277,7 +278,8 @@ TEST_F(PatchManagerEdits, MovingKeepsTheBlockTogetherAndTheSelectionFollows) {
     EXPECT_EQ(patchNames(0, 0), (Names{"Grand", "Electric", "Upright", "Toy", "Harp"}));
     after = m.moveUp({{0}, {0}, {0}});
     EXPECT_EQ(after.patches, std::vector<int>{0});
-    // One group moved becomes the current group; everything is written anew at OK.
+    // One category or group moved becomes the current one; everything is written anew at OK.
+    EXPECT_EQ(m.moveUp({{0}, {1}, {}}).categories, std::vector<int>{0});
     after = m.moveUp({{1}, {}, {}});
     EXPECT_EQ(after.groups, std::vector<int>{0});
     EXPECT_EQ(library.groupNames, (Names{"Bass", "Keys"}));
@@ -286,7 +288,7 @@ TEST_F(PatchManagerEdits, MovingKeepsTheBlockTogetherAndTheSelectionFollows) {
     EXPECT_TRUE(library.currentGroup == 1 && library.selectedPatch()->name == "Grand");
     EXPECT_EQ(folder.read("groupList"), "Bass\nKeys\n");
     EXPECT_NE(folder.read("0/0/0.qix").find("PatchName = Deep"), std::string::npos);
-    EXPECT_NE(folder.read("1/0/1.qix").find("PatchName = Electric"), std::string::npos);
+    EXPECT_NE(folder.read("1/1/1.qix").find("PatchName = Electric"), std::string::npos);
 }
 
 TEST_F(PatchManagerEdits, RenameTakesTheTextButNoLineBreak) {
